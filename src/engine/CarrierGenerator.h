@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ChannelBank.h"
+#include "EngineParams.h"
+
+#include <array>
+#include <cstdint>
+
+// The internal carrier: a pulse wave, or a chord of three pulse voices, generated at four
+// times the engine rate and brought down by two half-band decimators. It also keeps the
+// sample-and-hold clock that freezes and releases the channel values.
+// Thread: the engine's thread only.
+class CarrierGenerator {
+public:
+    static constexpr int kOversampling = 4;
+    static constexpr int kRawLength = BLOCK_SIZE * kOversampling;
+
+    explicit CarrierGenerator(ChannelBank& bank) : bank_(bank) {}
+
+    // Fills `out` with one block. `values` are the kernel's channel values of the previous
+    // block (the lowest six steer tracking). Returns the period used for this block.
+    std::int32_t generate(const EngineParams& params, const std::array<double, kChannels>& values, double* out);
+
+    // Whether a sample-and-hold period ended during the last block.
+    bool shTick() const { return shTick_; }
+    bool alternationPhase() const { return phase_; }
+    std::uint32_t counter() const { return counter_; }
+    // The last block before decimation, at four times the engine rate.
+    const std::array<double, kRawLength>& rawBlock() const { return raw_; }
+
+    // The tracked period for a knob period and the lowest channel values; the knob's period
+    // when the values carry no centroid (all zero).
+    static std::int32_t trackedPeriod(std::int32_t knobPeriod, const std::array<double, kChannels>& values);
+
+private:
+    ChannelBank& bank_;
+    std::uint32_t counter_ = 0;
+    bool phase_ = false;
+    bool shTick_ = false;
+    std::array<double, kRawLength> raw_{};
+    std::array<double, kRawLength> filtered_{};
+    std::array<double, kRawLength / 2> half_{};
+};
