@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class AudioBackend { Jack, Alsa, Pulse, InternalClock };
+
+// One device a stream can be opened on, as the sound-card dialog lists it.
+struct AudioDeviceEntry {
+    std::string name; // "JACK: system", "ALSA: HDA Intel PCH", "No sound card (internal clock)"
+    AudioBackend backend = AudioBackend::InternalClock;
+    unsigned deviceId = 0; // the back end's own device number
+    unsigned channels = 0;
+    std::vector<unsigned> rates;
+    unsigned preferredRate = 0;
+};
+
+// The input and output devices of every back end that answers. A back end that is not
+// running is simply absent.
+// Thread: the window's thread (enumeration talks to the sound servers).
+class AudioDeviceCatalog {
+public:
+    static constexpr const char* kInternalClockName = "No sound card (internal clock)";
+
+    // Asks every back end; the internal clock is always offered as an output.
+    static AudioDeviceCatalog scan();
+    // Only the internal clock, for machines and tests without any sound server.
+    static AudioDeviceCatalog internalClockOnly();
+
+    const std::vector<AudioDeviceEntry>& inputs() const { return inputs_; }
+    const std::vector<AudioDeviceEntry>& outputs() const { return outputs_; }
+
+private:
+    std::vector<AudioDeviceEntry> inputs_;
+    std::vector<AudioDeviceEntry> outputs_;
+};

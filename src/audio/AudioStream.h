@@ -1,0 +1,33 @@
+#pragma once
+
+#include "AudioDeviceCatalog.h"
+#include "InputRing.h"
+#include "OutputRing.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// A failure of the sound system, with the back end's own words.
+class AudioDeviceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One open stream in one direction, feeding or fed by its ring.
+// Thread: the window's thread; the stream's own thread runs the ring's audio side.
+class AudioStream {
+public:
+    virtual ~AudioStream() = default;
+    virtual void start() = 0; // throws AudioDeviceError
+    // Stops at once, dropping what is queued; never waits on a sound server that hangs.
+    virtual void stop() = 0;
+    // False once the sound server has gone away under the stream.
+    virtual bool isAlive() const = 0;
+    // The rate the device actually runs at.
+    virtual double rate() const = 0;
+
+    // Open a stream on a device; throw AudioDeviceError with the back end's message.
+    static std::unique_ptr<AudioStream> openOutput(const AudioDeviceEntry& device, OutputRing& ring);
+    static std::unique_ptr<AudioStream> openInput(const AudioDeviceEntry& device, InputRing& ring);
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "SpscQueue.h"
+#include "WaveBuffers.h"
+#include "WakeupSignal.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+// The input side of the ring: buffers added by the window's thread are filled in order by
+// the audio thread and handed back full. With no free buffer the incoming frames are
+// dropped and counted.
+class InputRing {
+public:
+    explicit InputRing(WakeupSignal& wake) : wake_(wake) {}
+
+    // Window thread.
+    void setSixteenBit(bool sixteenBit) { sixteenBit_ = sixteenBit; }
+    bool sixteenBit() const { return sixteenBit_; }
+    int bufferBytes() const { return sixteenBit_ ? 256 : 128; }
+    InputBuffer& buffer(int index) { return buffers_[index]; }
+    bool addBuffer(int index) { return free_.push(index); }
+    bool takeFilled(int& index) { return filled_.pop(index); }
+    std::uint64_t droppedFrames() const { return dropped_.load(std::memory_order_relaxed); }
+    // Only while the audio thread is stopped.
+    void clear();
+
+    // Audio thread: interleaved stereo frames at the engine rate.
+    void capture(const std::int16_t* in, int frames);
+    void capture(const float* in, int frames);
+
+private:
+    template <typename Sample>
+    void captureFrames(const Sample* in, int frames);
+    void store(int frame, std::int16_t left, std::int16_t right);
+
+    WakeupSignal& wake_;
+    bool sixteenBit_ = true;
+    std::array<InputBuffer, kMaxWaveBuffers> buffers_{};
+    SpscQueue<int, 64> free_;
+    SpscQueue<int, 64> filled_;
+    std::atomic<std::uint64_t> dropped_{0};
+    int current_ = -1; // audio thread
+    int offset_ = 0;   // audio thread
+};

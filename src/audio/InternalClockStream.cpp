@@ -1,0 +1,31 @@
+#include "InternalClockStream.h"
+
+#include "Engine.h"
+
+#include <array>
+#include <chrono>
+
+void InternalClockStream::start() {
+    if (running_.exchange(true)) return;
+    thread_ = std::thread([this] { run(); });
+}
+
+void InternalClockStream::stop() {
+    if (!running_.exchange(false)) return;
+    if (thread_.joinable()) thread_.join();
+}
+
+void InternalClockStream::run() {
+    using Clock = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(BLOCK_SIZE / kEngineRate));
+    std::array<std::int16_t, 2 * BLOCK_SIZE> discarded;
+    auto next = Clock::now();
+    while (running_.load(std::memory_order_acquire)) {
+        ring_.render(discarded.data(), BLOCK_SIZE);
+        next += period;
+        const auto now = Clock::now();
+        // After a long stall (a suspended machine) carry on from now rather than racing to catch up.
+        if (now - next > 50 * period) next = now;
+        std::this_thread::sleep_until(next);
+    }
+}

@@ -1,0 +1,131 @@
+#include "RtAudioStream.h"
+
+#include "Engine.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr unsigned kMaxCallbackFrames = 8192;
+
+RtAudio::Api apiOf(AudioBackend backend) {
+    switch (backend) {
+    case AudioBackend::Jack: return RtAudio::UNIX_JACK;
+    case AudioBackend::Alsa: return RtAudio::LINUX_ALSA;
+    case AudioBackend::Pulse: return RtAudio::LINUX_PULSE;
+    case AudioBackend::InternalClock: break;
+    }
+    return RtAudio::RTAUDIO_DUMMY;
+}
+
+} // namespace
+
+RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output, InputRing* input)
+    : device_(device), output_(output), input_(input), scratch_(2 * kMaxCallbackFrames),
+      scratch16_(2 * kMaxCallbackFrames) {
+    try {
+        audio_ = std::make_unique<RtAudio>(apiOf(device.backend));
+        audio_->showWarnings(false);
+    } catch (const RtAudioError& e) {
+        throw AudioDeviceError(e.getMessage());
+    }
+    // The engine rate first; a device that runs at one fixed rate (a JACK server) or
+    // refuses 11025 Hz is opened at its own rate and converted.
+    const bool lists11025 =
+        device.rates.empty() || std::find(device.rates.begin(), device.rates.end(), 11025u) != device.rates.end();
+    unsigned fallback = device.preferredRate;
+    if (fallback == 0 && !device.rates.empty()) fallback = device.rates.back();
+    std::string firstError;
+    if (lists11025) {
+        try {
+            open(11025);
+        } catch (const RtAudioError& e) {
+            firstError = e.getMessage();
+        }
+    }
+    if (!audio_->isStreamOpen()) {
+        if (fallback == 0 || fallback == 11025)
+            throw AudioDeviceError(firstError.empty() ? "the device offers no usable sample rate" : firstError);
+        try {
+            open(fallback);
+        } catch (const RtAudioError& e) {
+            throw AudioDeviceError(e.getMessage());
+        }
+    }
+    rate_ = audio_->getStreamSampleRate();
+    if (rate_ <= 0) rate_ = 11025;
+    if (rate_ != kEngineRate) {
+        try {
+            if (output_)
+                resampler_ = std::make_unique<StreamResampler>(*output_, rate_);
+            else
+                resampler_ = std::make_unique<StreamResampler>(*input_, rate_, kMaxCallbackFrames);
+        } catch (const std::exception& e) {
+            audio_->closeStream();
+            throw AudioDeviceError(e.what());
+        }
+    }
+}
+
+void RtAudioStream::open(unsigned rate) {
+    RtAudio::StreamParameters parameters;
+    parameters.deviceId = device_.deviceId;
+    parameters.nChannels = 2;
+    parameters.firstChannel = 0;
+    RtAudio::StreamOptions options;
+    options.flags = RTAUDIO_SCHEDULE_REALTIME;
+    options.numberOfBuffers = 2;
+    options.streamName = output_ ? "quorvel-out" : "quorvel-in";
+    unsigned frames = std::max(64u, 64u * rate / 11025u);
+    audio_->openStream(output_ ? &parameters : nullptr, input_ ? &parameters : nullptr, RTAUDIO_FLOAT32, rate,
+                       &frames, &RtAudioStream::callback, this, &options);
+}
+
+RtAudioStream::~RtAudioStream() {
+    stop();
+    if (audio_ && audio_->isStreamOpen()) audio_->closeStream();
+}
+
+void RtAudioStream::start() {
+    try {
+        audio_->startStream();
+    } catch (const RtAudioError& e) {
+        throw AudioDeviceError(e.getMessage());
+    }
+}
+
+void RtAudioStream::stop() {
+    if (!audio_ || !audio_->isStreamOpen() || !audio_->isStreamRunning()) return;
+    try {
+        audio_->abortStream(); // stopStream() can wait for ever on a server that stopped calling us
+    } catch (const RtAudioError&) {
+    }
+}
+
+bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
+
+int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
+    auto* me = static_cast<RtAudioStream*>(self);
+    while (frames > 0) {
+        const unsigned n = std::min(frames, kMaxCallbackFrames);
+        if (me->output_) {
+            float* device = static_cast<float*>(out);
+            if (me->resampler_) {
+                me->resampler_->render(device, static_cast<int>(n));
+            } else {
+                me->output_->render(me->scratch16_.data(), static_cast<int>(n));
+                for (unsigned i = 0; i < 2 * n; ++i) device[i] = me->scratch16_[i] * (1.0f / 32768.0f);
+            }
+            out = device + 2 * n;
+        } else {
+            const float* device = static_cast<const float*>(in);
+            if (me->resampler_)
+                me->resampler_->capture(device, static_cast<int>(n));
+            else
+                me->input_->capture(device, static_cast<int>(n));
+            in = const_cast<float*>(device + 2 * n);
+        }
+        frames -= n;
+    }
+    return 0;
+}

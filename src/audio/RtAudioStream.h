@@ -1,0 +1,39 @@
+#pragma once
+
+#include "AudioStream.h"
+#include "StreamResampler.h"
+
+#include <rtaudio/RtAudio.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// A stream on an RtAudio back end (JACK, ALSA, PulseAudio). The device runs at the engine
+// rate when it can; otherwise at its own rate with a converter in the callback, never at a
+// wrong speed.
+class RtAudioStream : public AudioStream {
+public:
+    RtAudioStream(const AudioDeviceEntry& device, OutputRing* output, InputRing* input);
+    ~RtAudioStream() override;
+
+    void start() override;
+    void stop() override;
+    bool isAlive() const override;
+    double rate() const override { return rate_; }
+
+private:
+    static int callback(void* out, void* in, unsigned frames, double time, RtAudioStreamStatus status,
+                        void* self);
+    void open(unsigned rate);
+
+    const AudioDeviceEntry device_;
+    OutputRing* output_;
+    InputRing* input_;
+    std::unique_ptr<RtAudio> audio_;
+    double rate_ = 0;
+    unsigned channels_ = 2;
+    std::unique_ptr<StreamResampler> resampler_;
+    std::vector<float> scratch_;           // audio thread: stereo frames for the ring
+    std::vector<std::int16_t> scratch16_; // audio thread: stereo frames at the engine rate
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "InputRing.h"
+#include "OutputRing.h"
+
+#include <vector>
+
+typedef struct SRC_STATE_tag SRC_STATE;
+
+// Converts between the engine rate and a device that runs at another rate, with
+// libsamplerate's streaming sinc converter. Everything is allocated on construction, on
+// the window's thread, before the stream starts; the convert calls run on the audio thread
+// and neither allocate nor lock.
+class StreamResampler {
+public:
+    // Output: engine blocks from `ring` become device frames at `deviceRate`.
+    StreamResampler(OutputRing& ring, double deviceRate);
+    // Input: device frames at `deviceRate` become engine frames in `ring`.
+    StreamResampler(InputRing& ring, double deviceRate, int maxDeviceFrames);
+    ~StreamResampler();
+    StreamResampler(const StreamResampler&) = delete;
+    StreamResampler& operator=(const StreamResampler&) = delete;
+
+    // Audio thread: fills `frames` interleaved stereo device frames.
+    void render(float* out, int frames);
+    // Audio thread: takes `frames` interleaved stereo device frames.
+    void capture(const float* in, int frames);
+
+private:
+    static long pull(void* self, float** data);
+
+    OutputRing* output_ = nullptr;
+    InputRing* input_ = nullptr;
+    double ratio_;
+    SRC_STATE* state_ = nullptr;
+    std::vector<float> block_;
+    std::vector<float> converted_;
+};

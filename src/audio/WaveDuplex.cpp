@@ -1,0 +1,134 @@
+#include "WaveDuplex.h"
+
+#include "Engine.h"
+
+#include <algorithm>
+#include <cstdio>
+
+WaveDuplex::WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& catalog, WakeupSignal& wake,
+                       ShowMessage showMessage)
+    : showMessage_(std::move(showMessage)), output_(wake), input_(wake) {
+    sixteenBitInput_ = choice.sixteenBit;
+    bufferCount_ = std::clamp(choice.bufferSlider, 1, kMaxWaveBuffers);
+    noInput_ = choice.inputChoice == 0;
+    input_.setSixteenBit(sixteenBitInput_);
+    if (choice.outputChoice == 0) {
+        noOutput_ = true;
+        return;
+    }
+    noOutput_ = false;
+
+    const int outputId = choice.outputChoice - 1;
+    try {
+        if (outputId < 0 || outputId >= static_cast<int>(catalog.outputs().size()))
+            throw AudioDeviceError("device ID out of range");
+        outputStream_ = AudioStream::openOutput(catalog.outputs()[outputId], output_);
+        outputName_ = catalog.outputs()[outputId].name;
+    } catch (const AudioDeviceError& e) {
+        error_ = true;
+        show("Couldn't open wave out device - \n%s", e.what());
+        return;
+    }
+    outputOpen_ = true;
+
+    if (!noInput_) {
+        const int inputId = choice.inputChoice - 1;
+        try {
+            if (inputId < 0 || inputId >= static_cast<int>(catalog.inputs().size()))
+                throw AudioDeviceError("device ID out of range");
+            inputStream_ = AudioStream::openInput(catalog.inputs()[inputId], input_);
+            inputName_ = catalog.inputs()[inputId].name;
+        } catch (const AudioDeviceError& e) {
+            error_ = true;
+            show("Couldn't open wave in device - \n%s", e.what());
+            return;
+        }
+        inputOpen_ = true;
+    }
+    reset();
+}
+
+WaveDuplex::~WaveDuplex() { close(); }
+
+void WaveDuplex::show(const char* format, const std::string& detail) {
+    if (!showMessage_) return;
+    const int size = std::snprintf(nullptr, 0, format, detail.c_str());
+    std::string text(static_cast<std::size_t>(size), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, detail.c_str());
+    showMessage_(text);
+}
+
+void WaveDuplex::start() {
+    for (int i = 0; i < bufferCount_; ++i) {
+        output_.buffer(i).samples.fill(0);
+        write(i);
+    }
+    if (outputStream_) {
+        try {
+            outputStream_->start();
+        } catch (const AudioDeviceError& e) {
+            error_ = true;
+            show("Couldn't write to wave out device - \n%s", e.what());
+            return;
+        }
+    }
+    if (!noInput_) {
+        for (int i = 0; i < bufferCount_; ++i) addBuffer(i);
+        if (inputStream_) {
+            try {
+                inputStream_->start();
+            } catch (const AudioDeviceError& e) {
+                error_ = true;
+                show("Couldn't start wave in device - \n%s", e.what());
+                return;
+            }
+        }
+    }
+    resetting_ = false;
+}
+
+void WaveDuplex::reset() {
+    resetting_ = true;
+    if (outputStream_) outputStream_->stop();
+    if (inputStream_) inputStream_->stop();
+    output_.clear();
+    input_.clear();
+    output_.setPaused(false);
+}
+
+void WaveDuplex::write(int index) {
+    if (!outputOpen_) {
+        show("Wave devices not initialized or open");
+        return;
+    }
+    if (!output_.write(index)) show("Couldn't write to wave out device - \n%s", "the output queue is full");
+}
+
+void WaveDuplex::addBuffer(int index) {
+    if (!inputOpen_) {
+        show("Wave devices not initialized or open");
+        return;
+    }
+    if (!input_.addBuffer(index)) show("Couldn't add wave in buffer - \n%s", "the input queue is full");
+}
+
+void WaveDuplex::close() {
+    resetting_ = true;
+    if (outputStream_) outputStream_->stop();
+    if (inputStream_) inputStream_->stop();
+    outputStream_.reset();
+    inputStream_.reset();
+    outputOpen_ = false;
+    inputOpen_ = false;
+    output_.clear();
+    input_.clear();
+}
+
+void WaveDuplex::pauseOutput() { output_.setPaused(true); }
+void WaveDuplex::resumeOutput() { output_.setPaused(false); }
+
+bool WaveDuplex::lost() const {
+    return (outputStream_ && !outputStream_->isAlive()) || (inputStream_ && !inputStream_->isAlive());
+}
+
+double WaveDuplex::latencySeconds() const { return bufferCount_ * BLOCK_SIZE / kEngineRate; }
