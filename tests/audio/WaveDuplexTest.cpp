@@ -1,3 +1,4 @@
+#include "SoundCardDialog.h"
 #include "WaveDuplex.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,39 @@ TEST(WaveDuplexDevice, WithNoInputTheOutputAloneClocksTheLoopWithItsPrimingBlock
     EXPECT_TRUE(device.isResetting());
     int index;
     EXPECT_FALSE(device.takeOutputDone(index)); // a reset drops what was queued
+}
+
+} // namespace
+
+namespace {
+
+TEST(SoundCardDialogModel, EveryOpeningStartsFromNoneWithThirtySixBuffersAndTheBoxClear) {
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::internalClockOnly();
+    SoundCardDialog dialog(catalog);
+    EXPECT_EQ(dialog.results().outputChoice, 0); // before any OK: None, None, 0, 8-bit
+    EXPECT_EQ(dialog.results().bufferSlider, 0);
+    dialog.open();
+    EXPECT_EQ(dialog.inputList(), std::vector<std::string>{"None"});
+    EXPECT_EQ(dialog.outputList(), (std::vector<std::string>{"None", AudioDeviceCatalog::kInternalClockName}));
+    dialog.outputSelection = 1;
+    dialog.slider = 12;
+    dialog.sixteenBit = true;
+    dialog.ok();
+    EXPECT_EQ(dialog.results().outputChoice, 1);
+    EXPECT_EQ(dialog.results().bufferSlider, 12);
+    EXPECT_TRUE(dialog.results().sixteenBit);
+
+    dialog.open();
+    EXPECT_EQ(dialog.outputSelection, 0);
+    EXPECT_EQ(dialog.slider, 36);
+    EXPECT_FALSE(dialog.sixteenBit);
+    dialog.outputSelection = 0;
+    dialog.escape(); // Escape keeps the last OK's results
+    EXPECT_EQ(dialog.results().outputChoice, 1);
+    dialog.open();
+    dialog.ok(); // OK at once chooses an inert device
+    EXPECT_EQ(dialog.results().outputChoice, 0);
+    EXPECT_EQ(dialog.results().bufferSlider, 36);
 }
 
 } // namespace
