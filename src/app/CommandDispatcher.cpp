@@ -1,6 +1,5 @@
 #include "CommandDispatcher.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {

@@ -20,6 +20,9 @@ class ControlModel {
 public:
     ControlModel() = default;
 
+    // Indices must be in range (sliders 0..24, buttons 0..57, ControlIds of their kind); callers
+    // holding numbers from files or MIDI check them first.
+
     // Sliders, index 0..24: channel sliders 1..18 at 0..17, then "CGain" .. "Width".
     int slider(int index) const { return sliders_[at(index)].position; }
     // Clamps to 0..127 (channel) or 0..63 (parameter) and returns the position kept.
