@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+// A RIFF chunk identifier: four characters packed as they lie in the file, first character
+// in the lowest byte, so that an identifier read as a little-endian word compares equal.
+using FourCc = std::uint32_t;
+
+constexpr FourCc fourCc(const char (&text)[5]) {
+    return static_cast<FourCc>(static_cast<unsigned char>(text[0])) |
+           static_cast<FourCc>(static_cast<unsigned char>(text[1])) << 8 |
+           static_cast<FourCc>(static_cast<unsigned char>(text[2])) << 16 |
+           static_cast<FourCc>(static_cast<unsigned char>(text[3])) << 24;
+}
+
+inline constexpr FourCc kRiffId = fourCc("RIFF");
+inline constexpr FourCc kListId = fourCc("LIST");
+inline constexpr FourCc kWaveForm = fourCc("WAVE");
+inline constexpr FourCc kFmtId = fourCc("fmt ");
+inline constexpr FourCc kDataId = fourCc("data");

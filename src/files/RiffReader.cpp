@@ -1,0 +1,51 @@
+#include "RiffReader.h"
+
+#include "LittleEndian.h"
+
+#include <algorithm>
+#include <cstdint>
+
+bool RiffReader::descend(RiffChunk& chunk) {
+    const std::uint64_t start = source_.position();
+    std::uint8_t header[8];
+    if (source_.read(header, sizeof header) != sizeof header) return false;
+    RiffChunk found;
+    found.id = littleEndian::getU32(header);
+    found.size = littleEndian::getU32(header + 4);
+    found.dataOffset = start + sizeof header;
+    if (found.hasFormType()) {
+        std::uint8_t form[4];
+        if (source_.read(form, sizeof form) != sizeof form) return false;
+        found.formType = littleEndian::getU32(form);
+    }
+    chunk = found;
+    return true;
+}
+
+bool RiffReader::findChunk(RiffChunk& chunk, FourCc id, const RiffChunk& parent) {
+    const std::uint64_t parentEnd = parent.end();
+    std::uint64_t next = parent.childrenOffset();
+    while (next + 8 <= parentEnd) {
+        RiffChunk child;
+        if (!source_.seek(next) || !descend(child)) return false;
+        if (child.id == id) {
+            // A nested RIFF or LIST was read up to its form type; the caller wants its data.
+            if (!source_.seek(child.dataOffset + (child.hasFormType() ? 4 : 0))) return false;
+            chunk = child;
+            return true;
+        }
+        next = child.paddedEnd();
+    }
+    return false;
+}
+
+std::size_t RiffReader::read(const RiffChunk& chunk, void* into, std::size_t size) {
+    const std::uint64_t position = source_.position();
+    if (position >= chunk.end()) return 0;
+    const std::uint64_t available = chunk.end() - position;
+    return source_.read(into, static_cast<std::size_t>(std::min<std::uint64_t>(size, available)));
+}
+
+bool RiffReader::ascend(const RiffChunk& chunk) {
+    return source_.seek(chunk.paddedEnd());
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "SaveRate.h"
+#include "SourceChoice.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+// The dialogs and message boxes the Load and Save commands need. The window implements
+// them with its own widgets; the commands only decide what to ask and in which order.
+// Every call is modal: it returns when the user has answered.
+// Thread: the window's thread, like the commands that call it.
+class WavDialogs {
+public:
+    virtual ~WavDialogs() = default;
+
+    // The filters are in the form "Description (*.wav)|*.wav|All Files (*.*)|*.*||".
+    // Returns no path when the user cancels.
+    virtual std::optional<std::filesystem::path> openFile(std::string_view title,
+                                                          std::string_view filter) = 0;
+    virtual std::optional<std::filesystem::path> saveFile(std::string_view defaultExtension,
+                                                          std::string_view filter) = 0;
+    // Returns nothing when the dialog was closed with Escape.
+    virtual std::optional<SourceChoice> selectSource(std::string_view title) = 0;
+    // The "Save File Sampling Rate Select" dialog; nothing when cancelled.
+    virtual std::optional<SaveRate> selectSaveRate() = 0;
+    // A modal box with an OK button, titled with the application's title.
+    virtual void message(std::string_view text) = 0;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "FileBlock.h"
+#include "RecordBlock.h"
+#include "SourceChoice.h"
+#include "WavDialogs.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+// Reading WAV files into the engine's blocks and saving the recording as a WAV file.
+// Every failure is shown once through `dialogs.message` with the text the users know.
+//
+// Thread: the window's thread, with the sound output paused around the call (the engine
+// reads the slots and the recording on that same thread, between calls). An offline tool
+// may call them from its only thread.
+
+// Converts the WAV file at `path` to mono 11025 Hz blocks. On success the slot holds the
+// whole new file; on failure it is empty. `choice` selects what a file of two or more
+// channels contributes; with None nothing is read and the slot is left as it is.
+bool readWavFile(const std::filesystem::path& path, SourceChoice choice, FileBlockList& slot,
+                 WavDialogs& dialogs);
+// The same for a WAV file already in memory, through the same code as a file.
+bool readWavMemory(std::span<const std::uint8_t> bytes, SourceChoice choice, FileBlockList& slot,
+                   WavDialogs& dialogs);
+
+// The Load command: asks for a carrier file, then for a modulator file, checking each and
+// asking which source a file of several channels gives. A failure or Escape in a source
+// dialog ends the command; None keeps what the slot had.
+void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs);
+
+// The Save command: asks for the rate, converts the recording (pairs of blocks up to the
+// end of the shorter list), asks for the file and writes it. An existing file is replaced
+// only by a complete new one. Returns whether a file was written. Does nothing when either
+// list is empty; the recording itself is never changed.
+bool saveRecording(const RecordBlockList& left, const RecordBlockList& right, WavDialogs& dialogs);

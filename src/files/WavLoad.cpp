@@ -1,0 +1,58 @@
+#include "FileByteSource.h"
+#include "RiffReader.h"
+#include "WavFiles.h"
+#include "WavHeader.h"
+#include "WavTexts.h"
+
+#include <string_view>
+
+namespace {
+
+// What differs between the carrier and the modulator half of the command.
+struct SlotTexts {
+    std::string_view filter;
+    std::string_view sourceTitle;
+    std::string_view openFailure;
+};
+constexpr SlotTexts kCarrierTexts{wavTexts::kCarrierFilter, wavTexts::kCarrierSourceTitle,
+                                  wavTexts::kCannotReadFile};
+constexpr SlotTexts kModulatorTexts{wavTexts::kModulatorFilter, wavTexts::kModulatorSourceTitle,
+                                    wavTexts::kCannotOpenFile};
+
+// Checks the chosen file, asks for its source and reads it. Returns false when the
+// command must end here.
+bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, FileBlockList& slot,
+              WavDialogs& dialogs) {
+    WavHeader header;
+    {
+        // The file is closed again before any dialog shows.
+        FileByteSource source;
+        if (!source.open(path)) {
+            dialogs.message(texts.openFailure);
+            return false;
+        }
+        RiffReader reader(source);
+        if (const std::string_view failure = checkWavHeader(reader, header); !failure.empty()) {
+            dialogs.message(failure);
+            return false;
+        }
+    }
+    SourceChoice choice = SourceChoice::LeftPlusRight;
+    if (header.format.channels >= 2) {
+        const std::optional<SourceChoice> chosen = dialogs.selectSource(texts.sourceTitle);
+        if (!chosen) return false;
+        choice = *chosen;
+    }
+    if (choice == SourceChoice::None) return true;
+    return readWavFile(path, choice, slot, dialogs);
+}
+
+} // namespace
+
+void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs) {
+    if (const auto path = dialogs.openFile(wavTexts::kOpenTitle, kCarrierTexts.filter)) {
+        if (!loadSlot(*path, kCarrierTexts, carrierFile, dialogs)) return;
+    }
+    if (const auto path = dialogs.openFile(wavTexts::kOpenTitle, kModulatorTexts.filter))
+        loadSlot(*path, kModulatorTexts, modulatorFile, dialogs);
+}

@@ -1,0 +1,220 @@
+#include "BiquadCascade.h"
+#include "FilterCoefficients.h"
+#include "WavFiles.h"
+#include "WavTestSupport.h"
+
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSaveQuestion = "save: wav Vocoder WAV Files (*.wav)|*.wav|All Files (*.*)|*.*||";
+
+// A recording with fractions and negative values, so truncation toward zero shows.
+RecordBlockList recording(int blocks, double frequency, double level) {
+    RecordBlockList list(blocks);
+    for (int b = 0; b < blocks; ++b)
+        for (int i = 0; i < BLOCK_SIZE; ++i)
+            list[b].samples[i] = level * std::sin(frequency * (b * BLOCK_SIZE + i)) + 0.75;
+    return list;
+}
+
+std::uint32_t u32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+std::uint16_t u16(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+std::string id(const Bytes& b, std::size_t at) {
+    return std::string(b.begin() + at, b.begin() + at + 4);
+}
+
+// One channel of a recording at 11025 Hz doubled `doublings` times over the whole stream.
+std::vector<std::int16_t> upsampledReference(const RecordBlockList& channel, int doublings) {
+    std::vector<double> x;
+    for (const RecordBlock& b : channel) x.insert(x.end(), b.samples.begin(), b.samples.end());
+    for (int d = 0; d < doublings; ++d) {
+        std::vector<double> stuffed;
+        for (double v : x) stuffed.insert(stuffed.end(), {v * 2, 0.0});
+        BiquadCascade filter;
+        filter.init(coefficients::kHalfBandLowpass.data(), 5);
+        filter.process(stuffed.data(), static_cast<int>(stuffed.size()));
+        x = stuffed;
+    }
+    std::vector<std::int16_t> out;
+    for (double v : x) out.push_back(truncatedClipped(v));
+    return out;
+}
+
+class SaveCommand : public WavTest {
+protected:
+    TempFolder folder;
+    ScriptedDialogs dialogs;
+    fs::path target = folder.path() / "out.wav";
+    RecordBlockList left = recording(6, 0.05, 12000);
+    RecordBlockList right = recording(6, 0.31, -20000);
+
+    // Saves at `rate`, checks the header and returns the data as 16-bit values.
+    std::vector<std::int16_t> saveAndReadBack(SaveRate rate, std::uint32_t sampleRate) {
+        dialogs.rateAnswers = {rate};
+        dialogs.saveAnswers = {target};
+        EXPECT_TRUE(saveRecording(left, right, dialogs));
+        EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"rate", kSaveQuestion}));
+        const Bytes file = readAll(target);
+        EXPECT_GE(file.size(), 46u);
+        if (file.size() < 46) return {};
+        EXPECT_EQ(id(file, 0), "RIFF");
+        EXPECT_EQ(u32(file, 4), file.size() - 8);
+        EXPECT_EQ(id(file, 8), "WAVE");
+        EXPECT_EQ(id(file, 12), "fmt ");
+        EXPECT_EQ(u32(file, 16), 18u);
+        EXPECT_EQ(u16(file, 20), 1);              // PCM
+        EXPECT_EQ(u16(file, 22), 2);              // channels
+        EXPECT_EQ(u32(file, 24), sampleRate);     // frames per second
+        EXPECT_EQ(u32(file, 28), sampleRate * 4); // bytes per second
+        EXPECT_EQ(u16(file, 32), 4);              // block align
+        EXPECT_EQ(u16(file, 34), 16);             // bits per sample
+        EXPECT_EQ(u16(file, 36), 0);              // extra format bytes
+        EXPECT_EQ(id(file, 38), "data");
+        EXPECT_EQ(u32(file, 42), file.size() - 46);
+        std::vector<std::int16_t> data;
+        for (std::size_t at = 46; at + 1 < file.size(); at += 2)
+            data.push_back(static_cast<std::int16_t>(u16(file, at)));
+        return data;
+    }
+
+    std::vector<std::int16_t> interleaved(int doublings) {
+        return interleave(upsampledReference(left, doublings), upsampledReference(right, doublings));
+    }
+};
+
+TEST_F(SaveCommand, At11kHzTheDataIsTheRecordingTruncatedTowardZero) {
+    const std::vector<std::int16_t> data = saveAndReadBack(SaveRate::Rate11025, 11025);
+    EXPECT_EQ(data.size(), 6u * BLOCK_SIZE * 2);
+    std::vector<std::int16_t> expected;
+    for (int b = 0; b < 6; ++b)
+        for (int i = 0; i < BLOCK_SIZE; ++i)
+            expected.insert(expected.end(), {static_cast<std::int16_t>(std::trunc(left[b].samples[i])),
+                                             static_cast<std::int16_t>(std::trunc(right[b].samples[i]))});
+    EXPECT_EQ(data, expected);
+}
+
+TEST_F(SaveCommand, At22kHzEachChannelIsUpsampledOnce) {
+    const std::vector<std::int16_t> data = saveAndReadBack(SaveRate::Rate22050, 22050);
+    EXPECT_EQ(data.size(), 6u * 128 * 2);
+    EXPECT_EQ(data, interleaved(1));
+}
+
+TEST_F(SaveCommand, At44kHzEachChannelIsUpsampledTwiceAndOvershootIsClipped) {
+    // Full-scale square waves make the image filter overshoot.
+    for (auto* list : {&left, &right})
+        for (std::size_t b = 0; b < list->size(); ++b)
+            for (int i = 0; i < BLOCK_SIZE; ++i)
+                (*list)[b].samples[i] = ((b * BLOCK_SIZE + i) / 37) % 2 ? -32000 : 32000;
+    const std::vector<std::int16_t> data = saveAndReadBack(SaveRate::Rate44100, 44100);
+    EXPECT_EQ(data.size(), 6u * 256 * 2);
+    EXPECT_EQ(data, interleaved(2));
+    EXPECT_EQ(*std::max_element(data.begin(), data.end()), 32767);
+}
+
+TEST_F(SaveCommand, ListsOfDifferentLengthsAreSavedUpToTheShorter) {
+    right.resize(4);
+    const std::vector<std::int16_t> data = saveAndReadBack(SaveRate::Rate11025, 11025);
+    EXPECT_EQ(data.size(), 4u * BLOCK_SIZE * 2);
+}
+
+TEST_F(SaveCommand, CancellingTheRateDialogAsksNothingMoreAndWritesNothing) {
+    dialogs.rateAnswers = {std::nullopt};
+    EXPECT_FALSE(saveRecording(left, right, dialogs));
+    EXPECT_EQ(dialogs.asked, std::vector<std::string>{"rate"});
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+TEST_F(SaveCommand, CancellingTheFileDialogWritesNothing) {
+    dialogs.rateAnswers = {SaveRate::Rate44100};
+    dialogs.saveAnswers = {std::nullopt};
+    EXPECT_FALSE(saveRecording(left, right, dialogs));
+    EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"rate", kSaveQuestion}));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+TEST_F(SaveCommand, AnEmptyRecordingAsksNothing) {
+    EXPECT_FALSE(saveRecording(RecordBlockList{}, right, dialogs));
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(SaveCommand, ReplacingAFileKeepsItsPermissionsAndLeavesNoTemporaryFile) {
+    folder.write("out.wav", Bytes{'o', 'l', 'd'});
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    saveAndReadBack(SaveRate::Rate11025, 11025);
+    EXPECT_EQ(readAll(target).size(), 46u + 6 * BLOCK_SIZE * 4);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+// Runs as an unprivileged user while alive: permission bits do not bind root.
+class Unprivileged {
+public:
+    Unprivileged() : wasRoot_(::geteuid() == 0) {
+        if (wasRoot_) {
+            EXPECT_EQ(::seteuid(65534), 0);
+        }
+    }
+    ~Unprivileged() {
+        if (wasRoot_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+    }
+
+private:
+    bool wasRoot_;
+};
+
+TEST_F(SaveCommand, AFolderThatCannotBeWrittenShowsItsMessageAndLeavesTheOldFile) {
+    const Bytes old{'o', 'l', 'd'};
+    folder.write("out.wav", old);
+    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    dialogs.rateAnswers = {SaveRate::Rate22050};
+    dialogs.saveAnswers = {target};
+    {
+        Unprivileged user;
+        EXPECT_FALSE(saveRecording(left, right, dialogs));
+    }
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot create file!"});
+    EXPECT_EQ(readAll(target), old);
+}
+
+TEST_F(SaveCommand, AWriteFailingHalfWayRemovesTheTemporaryFileAndLeavesTheOldOne) {
+    const Bytes old{'o', 'l', 'd'};
+    folder.write("out.wav", old);
+    left = recording(200, 0.05, 1000);
+    right = recording(200, 0.07, 1000);
+    dialogs.rateAnswers = {SaveRate::Rate44100};
+    dialogs.saveAnswers = {target};
+
+    // A file size limit makes the disk refuse the data after a few kilobytes.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved_ok = saveRecording(left, right, dialogs);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(saved_ok);
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot write wave data!"});
+    EXPECT_EQ(readAll(target), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+} // namespace
