@@ -1,0 +1,3 @@
+#include "MidiAlerts.h"
+
+MidiAlerts::~MidiAlerts() = default;

@@ -1,0 +1,3 @@
+#include "MidiDeviceChooser.h"
+
+MidiDeviceChooser::~MidiDeviceChooser() = default;

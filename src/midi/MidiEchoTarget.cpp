@@ -1,0 +1,3 @@
+#include "MidiEchoTarget.h"
+
+MidiEchoTarget::~MidiEchoTarget() = default;

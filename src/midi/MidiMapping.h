@@ -1,0 +1,49 @@
+#pragma once
+
+#include "CommandDispatcher.h"
+#include "MidiEchoTarget.h"
+#include "MidiMessage.h"
+#include "VocoderCore.h"
+
+#include <array>
+
+class MidiLink;
+
+// What incoming MIDI does to the panel, and what the panel echoes back. Control changes
+// drive the controls the core's 20 assignment slots name; Note On plays the internal
+// carrier's frequency; the values of assigned sliders go out again after every block.
+// (Button presses are echoed by the CommandDispatcher through its CommandHost, which
+// forwards midiEchoReady() and sendControl() to MidiLink::echoReady() and SendControl().)
+//
+// Thread: the thread that owns the VocoderCore (the window's).
+class MidiMapping {
+public:
+    // Above this a controller switches its button; below kLatchOffBelow it lets go.
+    static constexpr int kLatchOnAbove = 96;
+    static constexpr int kLatchOffBelow = 32;
+
+    MidiMapping(VocoderCore& core, CommandDispatcher& dispatcher) : core_(core), dispatcher_(dispatcher) {}
+
+    // One incoming message. Malformed messages and everything but Control Change and
+    // Note On are ignored, as are messages the input channel setting filters out.
+    void handleMessage(const MidiMessage& message);
+    // Takes every message waiting in the link and handles each in order; returns how many.
+    int handlePending(MidiLink& link);
+
+    // After every processed block: each slot assigned to a slider sends the slider's value
+    // (parameter sliders doubled to 0..126) when it differs from the last value sent.
+    void echoSliders(MidiEchoTarget& target);
+
+    // Per button: 1 after a high value switched it, until a low value lets go.
+    const std::array<int, kButtonCount>& buttonLatch() const { return MidiButtonLatch_; }
+
+private:
+    void controlChange(int controller, int value);
+    void applyToSlot(ControlId control, int value);
+    void noteOn(int note);
+
+    VocoderCore& core_;
+    CommandDispatcher& dispatcher_;
+    // Zero from the start, so the first message already finds every button let go.
+    std::array<int, kButtonCount> MidiButtonLatch_{};
+};
