@@ -12,3 +12,12 @@ std::unique_ptr<AudioStream> AudioStream::openInput(const AudioDeviceEntry& devi
     if (device.backend == AudioBackend::InternalClock) throw AudioDeviceError("the internal clock has no input");
     return std::make_unique<RtAudioStream>(device, nullptr, &ring);
 }
+
+std::unique_ptr<AudioStream> AudioStream::openDuplex(const AudioDeviceEntry& device, OutputRing& output,
+                                                     InputRing& input) {
+    return std::make_unique<RtAudioStream>(device, &output, &input);
+}
+
+bool AudioStream::sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b) {
+    return a.backend == b.backend && a.backend != AudioBackend::InternalClock && a.deviceId == b.deviceId;
+}

@@ -30,4 +30,9 @@ public:
     // Open a stream on a device; throw AudioDeviceError with the back end's message.
     static std::unique_ptr<AudioStream> openOutput(const AudioDeviceEntry& device, OutputRing& ring);
     static std::unique_ptr<AudioStream> openInput(const AudioDeviceEntry& device, InputRing& ring);
+    // Both directions on one device, in one stream.
+    static std::unique_ptr<AudioStream> openDuplex(const AudioDeviceEntry& device, OutputRing& output,
+                                                   InputRing& input);
+    // Whether two catalogue entries are the same device of the same back end.
+    static bool sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b);
 };

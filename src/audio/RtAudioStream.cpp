@@ -56,10 +56,8 @@ RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output,
     if (rate_ <= 0) rate_ = 11025;
     if (rate_ != kEngineRate) {
         try {
-            if (output_)
-                resampler_ = std::make_unique<StreamResampler>(*output_, rate_);
-            else
-                resampler_ = std::make_unique<StreamResampler>(*input_, rate_, kMaxCallbackFrames);
+            if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_);
+            if (input_) inputResampler_ = std::make_unique<StreamResampler>(*input_, rate_, kMaxCallbackFrames);
         } catch (const std::exception& e) {
             audio_->closeStream();
             throw AudioDeviceError(e.what());
@@ -75,7 +73,7 @@ void RtAudioStream::open(unsigned rate) {
     RtAudio::StreamOptions options;
     options.flags = RTAUDIO_SCHEDULE_REALTIME;
     options.numberOfBuffers = 2;
-    options.streamName = output_ ? "quorvel-out" : "quorvel-in";
+    options.streamName = output_ && input_ ? "quorvel" : output_ ? "quorvel-out" : "quorvel-in";
     unsigned frames = std::max(64u, 64u * rate / 11025u);
     audio_->openStream(output_ ? &parameters : nullptr, input_ ? &parameters : nullptr, RTAUDIO_FLOAT32, rate,
                        &frames, &RtAudioStream::callback, this, &options);
@@ -106,24 +104,26 @@ bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
 
 int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
     auto* me = static_cast<RtAudioStream*>(self);
+    const float* input = static_cast<const float*>(in);
+    float* output = static_cast<float*>(out);
     while (frames > 0) {
         const unsigned n = std::min(frames, kMaxCallbackFrames);
-        if (me->output_) {
-            float* device = static_cast<float*>(out);
-            if (me->resampler_) {
-                me->resampler_->render(device, static_cast<int>(n));
+        // Input first: the block a pass takes must be there when its output buffer comes back.
+        if (me->input_ && input) {
+            if (me->inputResampler_)
+                me->inputResampler_->capture(input, static_cast<int>(n));
+            else
+                me->input_->capture(input, static_cast<int>(n));
+            input += 2 * n;
+        }
+        if (me->output_ && output) {
+            if (me->outputResampler_) {
+                me->outputResampler_->render(output, static_cast<int>(n));
             } else {
                 me->output_->render(me->scratch16_.data(), static_cast<int>(n));
-                for (unsigned i = 0; i < 2 * n; ++i) device[i] = me->scratch16_[i] * (1.0f / 32768.0f);
+                for (unsigned i = 0; i < 2 * n; ++i) output[i] = me->scratch16_[i] * (1.0f / 32768.0f);
             }
-            out = device + 2 * n;
-        } else {
-            const float* device = static_cast<const float*>(in);
-            if (me->resampler_)
-                me->resampler_->capture(device, static_cast<int>(n));
-            else
-                me->input_->capture(device, static_cast<int>(n));
-            in = const_cast<float*>(device + 2 * n);
+            output += 2 * n;
         }
         frames -= n;
     }

@@ -9,9 +9,13 @@
 #include <memory>
 #include <vector>
 
-// A stream on an RtAudio back end (JACK, ALSA, PulseAudio). The device runs at the engine
-// rate when it can; otherwise at its own rate with a converter in the callback, never at a
-// wrong speed.
+// A stream on an RtAudio back end (JACK, ALSA, PulseAudio): output, input, or both on one
+// device. The device runs at the engine rate when it can; otherwise at its own rate with a
+// converter in the callback, never at a wrong speed.
+//
+// Both directions on one device share one stream, so one callback captures a period of
+// input and then plays a period of output: the input block that belongs to an output block
+// is always handed over first, and the input never drifts against the output.
 class RtAudioStream : public AudioStream {
 public:
     RtAudioStream(const AudioDeviceEntry& device, OutputRing* output, InputRing* input);
@@ -33,7 +37,8 @@ private:
     std::unique_ptr<RtAudio> audio_;
     double rate_ = 0;
     unsigned channels_ = 2;
-    std::unique_ptr<StreamResampler> resampler_;
+    std::unique_ptr<StreamResampler> outputResampler_;
+    std::unique_ptr<StreamResampler> inputResampler_;
     std::vector<float> scratch_;           // audio thread: stereo frames for the ring
     std::vector<std::int16_t> scratch16_; // audio thread: stereo frames at the engine rate
 };

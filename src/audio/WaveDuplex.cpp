@@ -36,8 +36,16 @@ WaveDuplex::WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& 
         try {
             if (inputId < 0 || inputId >= static_cast<int>(catalog.inputs().size()))
                 throw AudioDeviceError("device ID out of range");
-            inputStream_ = AudioStream::openInput(catalog.inputs()[inputId], input_);
-            inputName_ = catalog.inputs()[inputId].name;
+            const AudioDeviceEntry& in = catalog.inputs()[inputId];
+            const AudioDeviceEntry& out = catalog.outputs()[outputId];
+            if (AudioStream::sameDevice(in, out)) {
+                // One stream for both directions keeps the input in step with the output.
+                outputStream_.reset();
+                outputStream_ = AudioStream::openDuplex(out, output_, input_);
+            } else {
+                inputStream_ = AudioStream::openInput(in, input_);
+            }
+            inputName_ = in.name;
         } catch (const AudioDeviceError& e) {
             error_ = true;
             show("Couldn't open wave in device - \n%s", e.what());
@@ -63,6 +71,10 @@ void WaveDuplex::start() {
         output_.buffer(i).samples.fill(0);
         write(i);
     }
+    // Input buffers go in before any stream runs: a stream that carries both directions
+    // captures from its first period on.
+    if (!noInput_)
+        for (int i = 0; i < bufferCount_; ++i) addBuffer(i);
     if (outputStream_) {
         try {
             outputStream_->start();
@@ -72,16 +84,13 @@ void WaveDuplex::start() {
             return;
         }
     }
-    if (!noInput_) {
-        for (int i = 0; i < bufferCount_; ++i) addBuffer(i);
-        if (inputStream_) {
-            try {
-                inputStream_->start();
-            } catch (const AudioDeviceError& e) {
-                error_ = true;
-                show("Couldn't start wave in device - \n%s", e.what());
-                return;
-            }
+    if (inputStream_) {
+        try {
+            inputStream_->start();
+        } catch (const AudioDeviceError& e) {
+            error_ = true;
+            show("Couldn't start wave in device - \n%s", e.what());
+            return;
         }
     }
     resetting_ = false;

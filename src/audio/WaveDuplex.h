@@ -61,7 +61,9 @@ public:
     std::string outputName() const { return outputName_; }
     std::string inputName() const { return inputName_; }
     double outputRate() const { return outputStream_ ? outputStream_->rate() : 0.0; }
-    double inputRate() const { return inputStream_ ? inputStream_->rate() : 0.0; }
+    double inputRate() const {
+        return inputStream_ ? inputStream_->rate() : inputOpen_ && outputStream_ ? outputStream_->rate() : 0.0;
+    }
     double latencySeconds() const;
     std::uint64_t underruns() const { return output_.underruns(); }
     std::uint64_t blocksPlayed() const { return output_.blocksPlayed(); }

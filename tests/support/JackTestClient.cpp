@@ -29,10 +29,11 @@ bool JackTestClient::connect(const std::string& from, const std::string& to) {
     return client_ && jack_connect(client_, from.c_str(), to.c_str()) == 0;
 }
 
-void JackTestClient::setPlayback(std::vector<float> left, std::vector<float> right) {
+void JackTestClient::setPlayback(std::vector<float> left, std::vector<float> right, bool waitForStart) {
     playLeft_ = std::move(left);
     playRight_ = std::move(right);
     played_ = 0;
+    playing_.store(!waitForStart, std::memory_order_release);
 }
 
 bool JackTestClient::activate() {
@@ -59,12 +60,13 @@ int JackTestClient::process(jack_nframes_t frames, void* self) {
     auto* me = static_cast<JackTestClient*>(self);
     auto* outL = static_cast<float*>(jack_port_get_buffer(me->out_[0], frames));
     auto* outR = static_cast<float*>(jack_port_get_buffer(me->out_[1], frames));
+    const bool playing = me->playing_.load(std::memory_order_acquire);
     for (jack_nframes_t i = 0; i < frames; ++i) {
         const std::size_t k = me->played_ + i;
-        outL[i] = k < me->playLeft_.size() ? me->playLeft_[k] : 0.0f;
-        outR[i] = k < me->playRight_.size() ? me->playRight_[k] : 0.0f;
+        outL[i] = playing && k < me->playLeft_.size() ? me->playLeft_[k] : 0.0f;
+        outR[i] = playing && k < me->playRight_.size() ? me->playRight_[k] : 0.0f;
     }
-    me->played_ += frames;
+    if (playing) me->played_ += frames;
 
     const auto* inL = static_cast<const float*>(jack_port_get_buffer(me->in_[0], frames));
     const auto* inR = static_cast<const float*>(jack_port_get_buffer(me->in_[1], frames));

@@ -22,8 +22,10 @@ public:
     std::string name() const { return name_; }
     // Connects two ports by their full names; true when connected.
     bool connect(const std::string& from, const std::string& to);
-    // Before activate(): what the outputs play, from the first cycle on, then silence.
-    void setPlayback(std::vector<float> left, std::vector<float> right);
+    // Before activate(): what the outputs play, then silence. Playback begins with the first
+    // cycle, or with the first cycle after startPlayback() when `waitForStart` is set.
+    void setPlayback(std::vector<float> left, std::vector<float> right, bool waitForStart = false);
+    void startPlayback() { playing_.store(true, std::memory_order_release); }
     bool activate();
     std::size_t framesRecorded() const { return recorded_.load(std::memory_order_acquire); }
     // Waits until at least `frames` have been recorded or `seconds` pass.
@@ -42,6 +44,7 @@ private:
     jack_port_t* out_[2] = {nullptr, nullptr};
     std::vector<float> playLeft_, playRight_;
     std::size_t played_ = 0;
+    std::atomic<bool> playing_{true};
     std::vector<float> recordLeft_, recordRight_;
     std::atomic<std::size_t> recorded_{0};
     bool active_ = false;

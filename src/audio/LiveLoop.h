@@ -1,0 +1,42 @@
+#pragma once
+
+#include "BlockLoop.h"
+#include "WaveDuplex.h"
+
+#include <array>
+#include <cstddef>
+
+// The sound card's side of the block loop. Every output buffer the device has played comes
+// back here and makes one pass of the block loop, which writes the next block into that
+// same buffer before it is queued again; filled input buffers wait in order until a pass
+// takes the oldest. The output is the clock: input only queues.
+// Thread: the window's thread (woken by the device's WakeupSignal); the device's threads
+// never enter this class.
+class LiveLoop {
+public:
+    explicit LiveLoop(BlockLoop& loop) : loop_(loop) {}
+
+    // The device whose buffers come back here; null while there is none. Attaching drops
+    // whatever input was queued for an earlier device.
+    void attach(WaveDuplex* device);
+    WaveDuplex* device() const { return device_; }
+
+    // Handles everything the device has handed back since the last call: queues filled
+    // input buffers and runs one pass per played output buffer. Returns the passes run.
+    int pump();
+
+    std::size_t queuedInput() const { return inputCount_; }
+    std::uint64_t passes() const { return passes_; }
+
+private:
+    void pass(int outputIndex);
+    void queueFilledInput();
+
+    BlockLoop& loop_;
+    WaveDuplex* device_ = nullptr;
+    // The input queue: at most one entry per input buffer, so a fixed ring never overflows.
+    std::array<int, kMaxWaveBuffers> inputQueue_{};
+    std::size_t inputHead_ = 0;
+    std::size_t inputCount_ = 0;
+    std::uint64_t passes_ = 0;
+};
