@@ -1,0 +1,49 @@
+#pragma once
+
+#include "SoundCardDialog.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QSlider;
+
+// The "Sound Card Device Select" dialog on screen, over the SoundCardDialog that keeps its
+// state. Every showing starts afresh from the model's open() ("None"/"None", 36 buffers, the
+// box clear); OK copies the widgets into the model and calls its ok(), anything else its
+// escape(), so the results of the last OK stay.
+// Child object names, for whoever drives it without a mouse: "inputList", "outputList",
+// "bufferSlider", "latency", "sixteenBit", "ok".
+// Thread: the GUI thread.
+class SoundCardDialogView : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit SoundCardDialogView(SoundCardDialog& model, QWidget* parent = nullptr);
+
+    SoundCardDialog& model() { return model_; }
+
+    // What the live line under the slider says for a slider position: the buffer count the
+    // device will use (1..50) and the delay that many buffers of 64 frames at 11025 Hz add.
+    static QString latencyText(int sliderPosition);
+
+    // Shows the dialog modally; true when it ended with OK.
+    static bool ask(SoundCardDialog& model, QWidget* parent = nullptr);
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void loadFromModel();
+    void showLatency(int sliderPosition);
+
+    SoundCardDialog& model_;
+    QListWidget* inputList_;
+    QListWidget* outputList_;
+    QSlider* buffers_;
+    QLabel* latency_;
+    QCheckBox* sixteenBit_;
+};

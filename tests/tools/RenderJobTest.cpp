@@ -1,0 +1,219 @@
+#include "RenderJob.h"
+#include "RenderOptions.h"
+#include "WavFiles.h"
+#include "WavTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rendered {
+    int exit = -1;
+    std::string err;
+};
+
+Rendered render(const std::vector<std::string>& args) {
+    Rendered r;
+    const auto parsed = parseRenderOptions(args);
+    if (const auto* error = std::get_if<std::string>(&parsed)) {
+        r.exit = RenderJob::kUsageError;
+        r.err = *error;
+        return r;
+    }
+    std::ostringstream err;
+    RenderJob job(std::get<RenderOptions>(parsed), err, false);
+    r.exit = job.run();
+    r.err = err.str();
+    return r;
+}
+
+struct Stereo {
+    std::uint32_t rate = 0;
+    std::vector<std::int16_t> left, right;
+};
+
+// Reads back a 16-bit stereo file as written: header fields and the raw frames.
+Stereo readStereo(const std::filesystem::path& path) {
+    const Bytes bytes = readAll(path);
+    Stereo s;
+    if (bytes.size() < 44) return s;
+    s.rate = bytes[24] | bytes[25] << 8 | bytes[26] << 16 | std::uint32_t(bytes[27]) << 24;
+    std::size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        const std::string id(bytes.begin() + long(at), bytes.begin() + long(at) + 4);
+        const std::uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | std::uint32_t(bytes[at + 7]) << 24;
+        if (id == "data") {
+            for (std::size_t i = at + 8; i + 3 < at + 8 + size && i + 3 < bytes.size(); i += 4) {
+                s.left.push_back(std::int16_t(bytes[i] | bytes[i + 1] << 8));
+                s.right.push_back(std::int16_t(bytes[i + 2] | bytes[i + 3] << 8));
+            }
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return s;
+}
+
+// Power of a frequency in a signal (Goertzel), per sample.
+double powerAt(const std::vector<std::int16_t>& s, double frequency, double rate) {
+    const double w = 2 * std::numbers::pi * frequency / rate;
+    double s1 = 0, s2 = 0;
+    for (std::int16_t x : s) {
+        const double s0 = x + 2 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return (s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) / double(s.size() * s.size());
+}
+
+std::vector<std::int16_t> chirp(int length, double rate) {
+    std::vector<std::int16_t> s(static_cast<std::size_t>(length));
+    double phase = 0;
+    for (int i = 0; i < length; ++i) {
+        const double f = 150 * std::pow(4000.0 / 150, double(i) / length); // 150 Hz to 4 kHz
+        phase += 2 * std::numbers::pi * f / rate;
+        s[std::size_t(i)] = std::int16_t(9000 * std::sin(phase));
+    }
+    return s;
+}
+
+class QuorvelRender : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string path(const std::string& name) const { return (folder.path() / name).string(); }
+    std::string modulator() {
+        return folder.write("chirp.wav", wavFile(PcmFormat{}, pcm16(chirp(11025 * 2, 11025)))).string();
+    }
+};
+
+TEST_F(QuorvelRender, RefusesWhatMakesNoSenseWithAUsageError) {
+    EXPECT_EQ(render({"--blocks", "10"}).exit, 2); // no --out
+    EXPECT_EQ(render({"--out", "x.wav"}).exit, 2); // no length
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "0"}).exit, 2);
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--rate", "48"}).exit, 2);
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--carrier-source", "middle"}).exit, 2);
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--bogus"}).exit, 2);
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--set", "Mix Level"}).exit, 2);
+    const Rendered unknown = render({"--out", path("x.wav"), "--blocks", "5", "--set", "Volume=3"});
+    EXPECT_EQ(unknown.exit, 2);
+    EXPECT_NE(unknown.err.find("no control is named \"Volume\""), std::string::npos);
+    const Rendered rec = render({"--out", path("x.wav"), "--blocks", "5", "--press", "rec button"});
+    EXPECT_EQ(rec.exit, 2);
+    EXPECT_NE(rec.err.find("cannot be pressed in a render"), std::string::npos);
+    EXPECT_EQ(render({"--out", path("x.wav"), "--blocks", "5", "--set", "Pan Button=3"}).exit, 2);
+    EXPECT_FALSE(std::filesystem::exists(path("x.wav")));
+    const auto help = parseRenderOptions({"--help"});
+    EXPECT_TRUE(std::get<RenderOptions>(help).help);
+}
+
+TEST_F(QuorvelRender, FileErrorsGiveTheProgramsOwnMessagesAndExitStatusOne) {
+    const Rendered noModulator = render({"--out", path("o.wav"), "--modulator", path("missing.wav")});
+    EXPECT_EQ(noModulator.exit, 1);
+    EXPECT_NE(noModulator.err.find("Cannot open file!"), std::string::npos);
+    const Rendered noCarrier = render({"--out", path("o.wav"), "--carrier", path("missing.wav")});
+    EXPECT_EQ(noCarrier.exit, 1);
+    EXPECT_NE(noCarrier.err.find("Cannot read file!"), std::string::npos);
+    folder.write("float.wav", wavFile(PcmFormat{3, 1, 11025, 32}, Bytes(400, 0)));
+    const Rendered floating = render({"--out", path("o.wav"), "--modulator", path("float.wav")});
+    EXPECT_EQ(floating.exit, 1);
+    EXPECT_NE(floating.err.find("UnSupported Wave Format!"), std::string::npos);
+    EXPECT_EQ(render({"--out", path("no/such/folder/o.wav"), "--blocks", "3"}).exit, 1);
+}
+
+TEST_F(QuorvelRender, RendersAsManyPassesAsTheModulatorHasBlocksAtTheChosenRate) {
+    const std::string mod = modulator(); // 22050 samples: 345 blocks, the last one part full
+    ASSERT_EQ(render({"--out", path("11.wav"), "--modulator", mod, "--rate", "11"}).exit, 0);
+    const Stereo at11 = readStereo(path("11.wav"));
+    EXPECT_EQ(at11.rate, 11025u);
+    EXPECT_EQ(at11.left.size(), 345u * 64);
+    ASSERT_EQ(render({"--out", path("44.wav"), "--modulator", mod}).exit, 0);
+    const Stereo at44 = readStereo(path("44.wav"));
+    EXPECT_EQ(at44.rate, 44100u);
+    EXPECT_EQ(at44.left.size(), 345u * 256);
+    ASSERT_EQ(render({"--out", path("n.wav"), "--blocks", "20", "--rate", "22"}).exit, 0);
+    EXPECT_EQ(readStereo(path("n.wav")).left.size(), 20u * 128);
+}
+
+TEST_F(QuorvelRender, AVocodedChirpIsAudibleAndBandLimited) {
+    const std::string mod = modulator();
+    ASSERT_EQ(render({"--out", path("v.wav"), "--modulator", mod, "--set", "Carrier Gain=63"}).exit, 0);
+    const Stereo v = readStereo(path("v.wav"));
+    double energy = 0;
+    for (std::int16_t s : v.left) energy += double(s) * s;
+    EXPECT_GT(std::sqrt(energy / double(v.left.size())), 30.0);
+    // The pulse carrier's harmonics in band are far above anything past the top band's
+    // edge (4961 Hz), and the upsampling leaves no image above 5.5 kHz.
+    const double inBand = powerAt(v.left, 1000, 44100) + powerAt(v.left, 2000, 44100);
+    EXPECT_LT(powerAt(v.left, 8000, 44100), inBand * 1e-3);
+    EXPECT_LT(powerAt(v.left, 15000, 44100), inBand * 1e-3);
+    EXPECT_EQ(v.left, v.right); // pan 0: both sides the same
+}
+
+TEST_F(QuorvelRender, MixAt63GivesTheDryShareOfTheModulator) {
+    const std::vector<std::int16_t> signal = chirp(11025, 11025);
+    const std::string mod = folder.write("m.wav", wavFile(PcmFormat{}, pcm16(signal))).string();
+    // Level preset "Zero" leaves only the dry share (and the sibilance band, here 0).
+    ASSERT_EQ(render({"--out", path("dry.wav"), "--modulator", mod, "--rate", "11", "--no-dither", "--set",
+                      "Mix Level=63", "--press", "Preset 2 Button"})
+                  .exit,
+              0);
+    const Stereo dry = readStereo(path("dry.wav"));
+    ASSERT_EQ(dry.left.size(), 173u * 64);
+    const double level = 0.001 + 32 / 32.0, mix = 63 / 64.0;
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        const double expected = signal[i] * level * (mix * 0.5);
+        ASSERT_NEAR(dry.left[i], expected, 1.5) << i; // truncation (up to 1) and the silenced bands
+    }
+}
+
+TEST_F(QuorvelRender, TheSameSeedRendersTheSameFileAndAnotherSeedAnotherNoise) {
+    const std::vector<std::string> noise = {"--blocks", "100", "--press", "Noise Carrier Button", "--rate", "11",
+                                            "--set", "Mix Level=20", "--modulator", modulator()};
+    auto args = [&](const std::string& out, const std::string& seed) {
+        std::vector<std::string> a = noise;
+        a.insert(a.end(), {"--out", path(out), "--seed", seed});
+        return a;
+    };
+    ASSERT_EQ(render(args("a.wav", "7")).exit, 0);
+    ASSERT_EQ(render(args("b.wav", "7")).exit, 0);
+    ASSERT_EQ(render(args("c.wav", "8")).exit, 0);
+    EXPECT_EQ(readAll(path("a.wav")), readAll(path("b.wav")));
+    EXPECT_NE(readAll(path("a.wav")), readAll(path("c.wav")));
+}
+
+TEST_F(QuorvelRender, SettingsGoInFirstAndTheFinalStateComesOut) {
+    ASSERT_EQ(render({"--out", path("a.wav"), "--blocks", "4", "--press", "Wide Filter Button", "--press",
+                      "Pan Button", "--press", "Preset 1 Button", "--set", "Channel Slider 5=100",
+                      "--save-settings", path("first.set")})
+                  .exit,
+              0);
+    ASSERT_EQ(render({"--out", path("b.wav"), "--blocks", "4", "--settings", path("first.set"), "--save-settings",
+                      path("second.set")})
+                  .exit,
+              0);
+    EXPECT_EQ(readAll(path("first.set")), readAll(path("second.set")));
+    const Bytes text = readAll(path("first.set"));
+    const std::string settings(text.begin(), text.end());
+    EXPECT_NE(settings.find("\n4 100\n"), std::string::npos); // channel slider 5 as set
+    EXPECT_EQ(render({"--out", path("c.wav"), "--blocks", "4", "--settings", path("none.set")}).exit, 1);
+}
+
+TEST_F(QuorvelRender, ACarrierFileAloneSetsTheLengthAndStereoSourcesAreChosenByName) {
+    const std::vector<std::int16_t> left = testSignal(64 * 30, 440, 11025);
+    const std::vector<std::int16_t> silent(left.size(), 0);
+    const std::string carrier =
+        folder.write("c.wav", wavFile(PcmFormat{1, 2, 11025, 16}, pcm16(interleave(left, silent)))).string();
+    ASSERT_EQ(render({"--out", path("l.wav"), "--carrier", carrier, "--carrier-source", "left", "--rate", "11",
+                      "--set", "Mix Level=63"})
+                  .exit,
+              0);
+    EXPECT_EQ(readStereo(path("l.wav")).left.size(), 30u * 64);
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+#include "RenderJob.h"
+
+#include "BlockLoop.h"
+#include "CommandDispatcher.h"
+#include "CommandHost.h"
+#include "ControlTable.h"
+#include "SettingsFile.h"
+#include "VocoderCore.h"
+#include "WavDialogs.h"
+#include "WavFiles.h"
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+constexpr const char* kProgram = "quorvel-render";
+
+// Buttons that need a dialog, a device or MIDI: a render has none of them.
+constexpr ControlId kRefused[] = {control::Rec,          control::Play,         control::Save,
+                                  control::Load,         control::Help,         control::LoadSettings,
+                                  control::SaveSettings, control::MidiSettings, control::AudioSettings};
+
+// The dialogs answered from the command line: the carrier and modulator files and their
+// sources for Load, the rate and the output file for Save.
+class CommandLineDialogs final : public WavDialogs {
+public:
+    CommandLineDialogs(const RenderOptions& options, std::ostream& err) : options_(options), err_(err) {}
+
+    std::optional<std::filesystem::path> openFile(std::string_view, std::string_view filter) override {
+        const bool carrier = filter.rfind("CARRIER", 0) == 0;
+        const std::string& path = carrier ? options_.carrier : options_.modulator;
+        current_ = path;
+        if (path.empty()) return std::nullopt;
+        return std::filesystem::path(path);
+    }
+    std::optional<std::filesystem::path> saveFile(std::string_view, std::string_view) override {
+        current_ = options_.out;
+        return std::filesystem::path(options_.out);
+    }
+    std::optional<SourceChoice> selectSource(std::string_view title) override {
+        return title.find("Carrier") != std::string_view::npos ? options_.carrierSource : options_.modulatorSource;
+    }
+    std::optional<SaveRate> selectSaveRate() override { return options_.rate; }
+    void message(std::string_view text) override {
+        err_ << kProgram << ": " << current_ << ": " << text << '\n';
+        failed = true;
+    }
+
+    bool failed = false;
+
+private:
+    const RenderOptions& options_;
+    std::ostream& err_;
+    std::string current_;
+};
+
+// The world around the dispatcher during a render: no device, no display, no MIDI.
+class RenderHost final : public CommandHost {
+public:
+    RenderHost(VocoderCore& core, CommandLineDialogs& dialogs) : core_(core), dialogs_(dialogs) {}
+
+    void pauseOutput() override {}
+    void resumeOutput() override {}
+    void loadWavFiles() override { ::loadWavFiles(core_.modulatorFile, core_.carrierFile, dialogs_); }
+    void saveRecording() override {
+        if (core_.recording) saved = ::saveRecording(core_.recording->left, core_.recording->right, dialogs_);
+    }
+    void loadSettings() override {}
+    void saveSettings() override {}
+    void openHelp() override {}
+    void toggleDisplayMode() override {}
+    void configureMidi() override {}
+    void reopenAudio() override {}
+    void channelMapChanged() override {}
+    bool midiEchoReady() override { return false; }
+    void sendControl(int, int) override {}
+
+    bool saved = false;
+
+private:
+    VocoderCore& core_;
+    CommandLineDialogs& dialogs_;
+};
+
+class RenderEvents final : public BlockEvents {
+public:
+    explicit RenderEvents(std::ostream& err) : err_(err) {}
+    void showMessage(const std::string& text) override {
+        err_ << kProgram << ": " << text << '\n';
+        failed = true;
+    }
+    bool failed = false;
+
+private:
+    std::ostream& err_;
+};
+
+void drawProgress(std::ostream& err, long long done, long long total) {
+    constexpr int kWidth = 40;
+    const int filled = total > 0 ? int(kWidth * done / total) : 0;
+    err << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), ' ') << "] "
+        << (total > 0 ? 100 * done / total : 0) << "%" << std::flush;
+}
+
+} // namespace
+
+int RenderJob::run() {
+    const RenderOptions& o = options_;
+
+    // Every name is checked before any work, so a typing error costs nothing.
+    for (const RenderAction& action : o.actions) {
+        const ControlId id = controlIdByName(action.name);
+        if (id < 0) {
+            err_ << kProgram << ": no control is named \"" << action.name << "\"\n";
+            return kUsageError;
+        }
+        const ControlKind kind = kControlTable[static_cast<std::size_t>(id)].kind;
+        const bool slider = kind == ControlKind::ParameterSlider || kind == ControlKind::ChannelSlider;
+        if (action.kind == RenderAction::Kind::Set && !slider) {
+            err_ << kProgram << ": \"" << action.name << "\" is a button: use --press\n";
+            return kUsageError;
+        }
+        if (action.kind == RenderAction::Kind::Press) {
+            if (slider) {
+                err_ << kProgram << ": \"" << action.name << "\" is a slider: use --set NAME=POSITION\n";
+                return kUsageError;
+            }
+            for (ControlId refused : kRefused) {
+                if (id == refused) {
+                    err_ << kProgram << ": \"" << action.name
+                         << "\" needs a dialog, a sound card or MIDI and cannot be pressed in a render\n";
+                    return kUsageError;
+                }
+            }
+        }
+    }
+
+    VocoderCore core;
+    core.random.seed(o.seed);
+    CommandLineDialogs dialogs(o, err_);
+    RenderHost host(core, dialogs);
+    CommandDispatcher dispatcher(core, host);
+    auto press = [&](ControlId id) { dispatcher.dispatch(id + kCommandFirst - kFirstButtonControl); };
+
+    if (!o.settings.empty() && !LoadSettings(core, dispatcher, o.settings)) {
+        err_ << kProgram << ": " << o.settings << ": Cannot read file!\n";
+        return kFileError;
+    }
+    if (!o.carrier.empty() || !o.modulator.empty()) {
+        press(control::Load);
+        if (dialogs.failed) return kFileError;
+    }
+    press(control::Rec);
+    if (!o.carrier.empty()) press(control::PlayCarrier);
+    if (!o.modulator.empty()) press(control::PlayModulator);
+    if (o.repeatCarrier) press(control::RepeatCarrier);
+    if (o.repeatModulator) press(control::RepeatModulator);
+    for (const RenderAction& action : o.actions) {
+        const ControlId id = controlIdByName(action.name);
+        if (action.kind == RenderAction::Kind::Set)
+            core.controls.setSlider(sliderIndexOf(id), action.position);
+        else
+            press(id);
+    }
+
+    RenderEvents events(err_);
+    BlockLoop loop(core, events);
+    loop.setDither(o.dither);
+    const bool byModulator = !o.modulator.empty();
+    const long long total = o.blocks ? *o.blocks
+                                     : static_cast<long long>(byModulator ? core.modulatorFile.size()
+                                                                          : core.carrierFile.size());
+    OutputBuffer out;
+    long long done = 0;
+    const long long progressStep = std::max(1LL, total / 200);
+    for (;;) {
+        loop.updateParameters();
+        loop.process(nullptr, true, out);
+        ++done;
+        if (events.failed) return kFileError;
+        if (showProgress_ && done % progressStep == 0) drawProgress(err_, done, total);
+        if (o.blocks) {
+            if (done >= *o.blocks) break;
+        } else if (byModulator) {
+            // The pass that used the last block ends the render; so does a file that stopped
+            // playing some other way (a pressed PMod, a settings file), which would never end.
+            if (loop.usedLastModulatorBlock() || !core.state.playModulatorFile) break;
+        } else if (loop.usedLastCarrierBlock() || !core.state.playCarrierFile) {
+            break;
+        }
+    }
+    if (showProgress_) {
+        drawProgress(err_, done, done);
+        err_ << '\n';
+    }
+
+    press(control::Save);
+    if (dialogs.failed || !host.saved) {
+        if (!dialogs.failed) err_ << kProgram << ": " << o.out << ": nothing was recorded\n";
+        return kFileError;
+    }
+    if (!o.saveSettings.empty()) {
+        std::string error;
+        if (!SaveSettings(core, o.saveSettings, &error)) {
+            err_ << kProgram << ": " << error << '\n';
+            return kFileError;
+        }
+    }
+    return kSuccess;
+}
