@@ -1,0 +1,3 @@
+#include "VocoderApp.h"
+
+int main(int argc, char** argv) { return VocoderApp::run(argc, argv); }
