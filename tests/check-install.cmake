@@ -1,0 +1,18 @@
+# Installs the build into a fresh folder and checks that everything a desktop needs is there.
+set(prefix "${BUILD}/install-check")
+file(REMOVE_RECURSE "${prefix}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}" RESULT_VARIABLE failed OUTPUT_QUIET)
+if(failed)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+foreach(file bin/quorvel bin/quorvel-render share/doc/quorvel/manual/index.html
+             share/applications/quorvel.desktop share/icons/hicolor/256x256/apps/quorvel.png)
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+execute_process(COMMAND "${prefix}/bin/quorvel" --version OUTPUT_VARIABLE version RESULT_VARIABLE failed)
+if(failed OR NOT version MATCHES "QUORVEL 2.0.0")
+  message(FATAL_ERROR "the installed quorvel does not run: ${version}")
+endif()
+file(REMOVE_RECURSE "${prefix}")
