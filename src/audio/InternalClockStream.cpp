@@ -1,5 +1,6 @@
 #include "InternalClockStream.h"
 
+#include "AudioThread.h"
 #include "Engine.h"
 
 #include <array>
@@ -21,7 +22,10 @@ void InternalClockStream::run() {
     std::array<std::int16_t, 2 * BLOCK_SIZE> discarded;
     auto next = Clock::now();
     while (running_.load(std::memory_order_acquire)) {
-        ring_.render(discarded.data(), BLOCK_SIZE);
+        {
+            const AudioThread::Scope realTime;
+            ring_.render(discarded.data(), BLOCK_SIZE);
+        }
         next += period;
         const auto now = Clock::now();
         // After a long stall (a suspended machine) carry on from now rather than racing to catch up.

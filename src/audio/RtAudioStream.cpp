@@ -1,5 +1,6 @@
 #include "RtAudioStream.h"
 
+#include "AudioThread.h"
 #include "Engine.h"
 
 #include <algorithm>
@@ -103,6 +104,7 @@ void RtAudioStream::stop() {
 bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
 
 int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
+    const AudioThread::Scope realTime;
     auto* me = static_cast<RtAudioStream*>(self);
     const float* input = static_cast<const float*>(in);
     float* output = static_cast<float*>(out);
