@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
         std::deque<std::optional<SaveRate>> rates;
         // The sound-card dialog: the list positions to choose, or nothing for Escape.
         std::deque<std::optional<SoundCardChoice>> soundCards;
+        // Runs while the sound-card dialog is up, after its lists were made.
+        std::function<void()> whileSoundCardDialogIsUp;
         std::vector<std::filesystem::path> manualsOpened;
         std::vector<std::string> libraryErrors;
         int midiDialogs = 0;
@@ -52,6 +55,7 @@ public:
     std::optional<SaveRate> selectSaveRate() override { return take(s_.rates, "rate dialog"); }
     bool soundCard(SoundCardDialog& model) override {
         model.open();
+        if (s_.whileSoundCardDialogIsUp) s_.whileSoundCardDialogIsUp();
         const auto answer = take(s_.soundCards, "sound-card dialog");
         if (!answer) {
             model.escape();

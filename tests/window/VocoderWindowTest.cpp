@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -230,6 +232,98 @@ TEST_F(Window, AFailedSessionSaveIsReportedOnce) {
     EXPECT_TRUE(closeWindow());
     ASSERT_EQ(script.messages.size(), 1u);
     EXPECT_EQ(script.messages[0].rfind("The session could not be saved: ", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// A JACK server of this test's own, so that it can be killed like a crashing server.
+class PrivateJackServer {
+public:
+    static constexpr const char* kName = "quorvel-test-crash";
+    PrivateJackServer() { start(); }
+    ~PrivateJackServer() { std::system((std::string(QUORVEL_JACK_SERVER) + " stop " + kName).c_str()); }
+    bool start() {
+        setenv("JACK_DEFAULT_SERVER", kName, 1);
+        return std::system((std::string(QUORVEL_JACK_SERVER) + " start " + kName + " 11025").c_str()) == 0;
+    }
+    void crash() {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::ifstream pidfile(std::string(runtime ? runtime : "/tmp") + "/quorvel-jack-" + kName + ".pid");
+        int pid = 0;
+        pidfile >> pid;
+        if (pid > 0) ::kill(pid, SIGKILL);
+    }
+};
+
+TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) {
+    PrivateJackServer server;
+    VocoderWindow& w = open();
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
+    SoundCardChoice jack;
+    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
+        if (catalog.outputs()[i].name == "JACK: system") jack.outputChoice = int(i) + 1;
+    for (std::size_t i = 0; i < catalog.inputs().size(); ++i)
+        if (catalog.inputs()[i].name == "JACK: system") jack.inputChoice = int(i) + 1;
+    jack.bufferSlider = 8;
+    jack.sixteenBit = true;
+    ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
+    script.soundCards.push_back(jack);
+    click(control::AudioSettings);
+    ASSERT_NE(w.device(), nullptr);
+    ASSERT_FALSE(w.device()->hasError());
+    click(control::Rec);
+    runFor(300);
+    ASSERT_TRUE(w.core().recording);
+    const std::size_t recorded = w.core().recording->left.size();
+    ASSERT_GT(recorded, 10u);
+
+    server.crash();
+    runFor(1200); // noticed within a second
+    const auto lost = std::count_if(script.messages.begin(), script.messages.end(), [](const std::string& m) {
+        return m.find("The sound server has gone away") != std::string::npos;
+    });
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(w.device(), nullptr);
+    ASSERT_TRUE(w.core().recording);
+    EXPECT_GE(w.core().recording->left.size(), recorded);
+
+    ASSERT_TRUE(server.start());
+    script.soundCards.push_back(jack);
+    const std::uint64_t before = w.blockLoop().blockCounter();
+    click(control::AudioSettings);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_FALSE(w.device()->hasError());
+    runFor(300);
+    EXPECT_GT(w.blockLoop().blockCounter(), before + 20);
+    EXPECT_EQ(script.messages.size(), 1u);
+}
+
+TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramCarriesOn) {
+    PrivateJackServer server;
+    VocoderWindow& w = open();
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
+    SoundCardChoice jack;
+    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
+        if (catalog.outputs()[i].name == "JACK: system") jack.outputChoice = int(i) + 1;
+    ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
+    script.soundCards.push_back(jack);
+    script.whileSoundCardDialogIsUp = [&] { server.crash(); };
+    click(control::AudioSettings);
+    script.whileSoundCardDialogIsUp = nullptr;
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0].rfind("Couldn't open wave out device - \n", 0), 0u) << script.messages[0];
+    click(control::Eq); // the panel still works
+    EXPECT_TRUE(w.core().state.eqOn);
+    SoundCardChoice clock;
+    clock.outputChoice = int(AudioDeviceCatalog::scan().outputs().size());
+    clock.bufferSlider = 8;
+    script.soundCards.push_back(clock);
+    click(control::AudioSettings);
+    runFor(200);
+    EXPECT_GT(w.blockLoop().blockCounter(), 5u);
+    EXPECT_EQ(script.messages.size(), 1u);
 }
 
 } // namespace
