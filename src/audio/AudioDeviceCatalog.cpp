@@ -63,6 +63,7 @@ AudioDeviceCatalog AudioDeviceCatalog::scan() {
                 entry.name = std::string(info.prefix) + ": " + device.name;
                 entry.backend = info.backend;
                 entry.deviceId = id;
+                entry.deviceName = device.name;
                 entry.rates = device.sampleRates;
                 entry.preferredRate = device.preferredSampleRate;
                 if (device.inputChannels > 0) {

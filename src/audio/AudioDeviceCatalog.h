@@ -9,7 +9,8 @@ enum class AudioBackend { Jack, Alsa, Pulse, InternalClock };
 struct AudioDeviceEntry {
     std::string name; // "JACK: system", "ALSA: HDA Intel PCH", "No sound card (internal clock)"
     AudioBackend backend = AudioBackend::InternalClock;
-    unsigned deviceId = 0; // the back end's own device number
+    std::string deviceName; // the back end's own name for it
+    unsigned deviceId = 0;  // the back end's own device number when the list was made
     unsigned channels = 0;
     std::vector<unsigned> rates;
     unsigned preferredRate = 0;

@@ -19,5 +19,5 @@ std::unique_ptr<AudioStream> AudioStream::openDuplex(const AudioDeviceEntry& dev
 }
 
 bool AudioStream::sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b) {
-    return a.backend == b.backend && a.backend != AudioBackend::InternalClock && a.deviceId == b.deviceId;
+    return a.backend == b.backend && a.backend != AudioBackend::InternalClock && a.deviceName == b.deviceName;
 }

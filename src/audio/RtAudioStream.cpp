@@ -27,6 +27,18 @@ RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output,
     try {
         audio_ = std::make_unique<RtAudio>(apiOf(device.backend));
         audio_->showWarnings(false);
+        // Device numbers change as other programs come and go (every JACK client is a
+        // device): find the device again by its name.
+        const unsigned count = audio_->getDeviceCount();
+        bool found = false;
+        for (unsigned id = 0; id < count && !found; ++id) {
+            const RtAudio::DeviceInfo info = audio_->getDeviceInfo(id);
+            if (info.probed && info.name == device.deviceName) {
+                device_.deviceId = id;
+                found = true;
+            }
+        }
+        if (!found) throw AudioDeviceError("device ID out of range");
     } catch (const RtAudioError& e) {
         throw AudioDeviceError(e.getMessage());
     }

@@ -31,7 +31,7 @@ private:
                         void* self);
     void open(unsigned rate);
 
-    const AudioDeviceEntry device_;
+    AudioDeviceEntry device_;
     OutputRing* output_;
     InputRing* input_;
     std::unique_ptr<RtAudio> audio_;

@@ -66,6 +66,8 @@ int JackTestClient::process(jack_nframes_t frames, void* self) {
         outL[i] = playing && k < me->playLeft_.size() ? me->playLeft_[k] : 0.0f;
         outR[i] = playing && k < me->playRight_.size() ? me->playRight_[k] : 0.0f;
     }
+    if (playing && me->played_ == 0)
+        me->playbackStart_.store(me->recorded_.load(std::memory_order_relaxed), std::memory_order_release);
     if (playing) me->played_ += frames;
 
     const auto* inL = static_cast<const float*>(jack_port_get_buffer(me->in_[0], frames));

@@ -26,6 +26,8 @@ public:
     // cycle, or with the first cycle after startPlayback() when `waitForStart` is set.
     void setPlayback(std::vector<float> left, std::vector<float> right, bool waitForStart = false);
     void startPlayback() { playing_.store(true, std::memory_order_release); }
+    // Where, in the recording, the first played frame went out; npos before playback began.
+    std::size_t playbackStartFrame() const { return playbackStart_.load(std::memory_order_acquire); }
     bool activate();
     std::size_t framesRecorded() const { return recorded_.load(std::memory_order_acquire); }
     // Waits until at least `frames` have been recorded or `seconds` pass.
@@ -45,6 +47,7 @@ private:
     std::vector<float> playLeft_, playRight_;
     std::size_t played_ = 0;
     std::atomic<bool> playing_{true};
+    std::atomic<std::size_t> playbackStart_{static_cast<std::size_t>(-1)};
     std::vector<float> recordLeft_, recordRight_;
     std::atomic<std::size_t> recorded_{0};
     bool active_ = false;
