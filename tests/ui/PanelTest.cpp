@@ -119,7 +119,7 @@ TEST_F(Panel, TheRulesAreEngravedGroovesDarkAboveAndLitBelow) {
         EXPECT_GT(lower.lightness(), panel.lightness()) << x;
     }
     // The lower right rule starts further left than the upper one.
-    EXPECT_GT(image.pixelColor(375, 211).lightness(), image.pixelColor(375, 214).lightness());
+    EXPECT_GT(image.pixelColor(380, 211).lightness(), image.pixelColor(380, 214).lightness());
 }
 
 TEST_F(Panel, TheSectionTitlesArePainted) {

@@ -53,7 +53,7 @@ TEST(Soak, TheLiveLoopRunsWithoutALostBlockWhileThePanelIsBusy) {
     for (std::size_t i = 0; i < catalog.inputs().size(); ++i)
         if (catalog.inputs()[i].name == "JACK: system") jack.inputChoice = int(i) + 1;
     const char* buffers = std::getenv("QUORVEL_SOAK_BUFFERS");
-    jack.bufferSlider = buffers ? std::atoi(buffers) : 12;
+    jack.bufferSlider = buffers ? std::atoi(buffers) : 36; // the dialog's default
     jack.sixteenBit = true;
     script.soundCards.push_back(jack);
     window.openSoundCard();
