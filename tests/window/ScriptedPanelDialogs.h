@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiDeviceChooser.h"
+#include "MidiDeviceSettings.h"
 #include "PanelDialogs.h"
 #include "SoundCardDialog.h"
 
@@ -30,6 +31,9 @@ public:
         std::vector<std::filesystem::path> manualsOpened;
         std::vector<std::string> libraryErrors;
         int midiDialogs = 0;
+        // What the user does in "MIDI Device Selection", given the device lists.
+        std::function<void(const std::vector<std::string>&, const std::vector<std::string>&, MidiDeviceSettings&)>
+            midiChoice;
     };
 
     explicit ScriptedPanelDialogs(Script& script) : s_(script) {}
@@ -92,8 +96,10 @@ private:
 
     struct Chooser final : MidiDeviceChooser {
         explicit Chooser(Script& s) : s(s) {}
-        void choose(const std::vector<std::string>&, const std::vector<std::string>&, MidiDeviceSettings&) override {
+        void choose(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                    MidiDeviceSettings& settings) override {
             ++s.midiDialogs;
+            if (s.midiChoice) s.midiChoice(inputs, outputs, settings);
         }
         Script& s;
     };
