@@ -1,0 +1,109 @@
+// What the window costs while it streams: the panel on a real X server with the internal
+// clock running blocks and the spectrum display updating, nothing touched. Reports the
+// process's CPU time per second and how many paint events the widgets received, so that a
+// lamp or a thumb repainted for nothing shows up.
+//
+//   window-cost [SECONDS] [--voice]   (on an X server: bench/window-cost starts Xvfb)
+
+#include "AudioDeviceCatalog.h"
+#include "ControlTable.h"
+#include "PanelDialogs.h"
+#include "SoundCardDialog.h"
+#include "VocoderWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <map>
+
+namespace {
+
+// Answers the sound-card dialog with the internal clock and nothing else.
+class ClockOnly final : public PanelDialogs {
+public:
+    bool question(const std::string&) override { return true; }
+    void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::string&) override { return {}; }
+    std::optional<SourceChoice> selectSource(const std::string&) override { return {}; }
+    std::optional<SaveRate> selectSaveRate() override { return {}; }
+    bool soundCard(SoundCardDialog& model) override {
+        model.open();
+        model.outputSelection = int(model.outputList().size()) - 1;
+        model.ok();
+        return true;
+    }
+    MidiDeviceChooser& midiDevices() override { std::abort(); }
+    bool openManual(const std::filesystem::path&) override { return false; }
+    bool libraryError(const std::string&, const std::string&, bool) override { return false; }
+};
+
+class PaintCounter final : public QObject {
+public:
+    std::map<QString, long> paints;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints[watched->metaObject()->className()];
+        return false;
+    }
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    QApplication app(argc, argv);
+    VocoderWindow window(VocoderWindow::Options{}, std::make_unique<ClockOnly>());
+    window.show();
+    window.openSoundCard();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    // A voice on repeat, so that the spectrum display has something to show.
+    if (argc > 2 && std::string(argv[2]) == "--voice") {
+        VocoderCore& core = window.core();
+        core.modulatorFile.assign(172 * 4, FileBlock{});
+        for (std::size_t i = 0; i < core.modulatorFile.size() * BLOCK_SIZE; ++i) {
+            const double t = double(i) / kEngineRate;
+            core.modulatorFile[i / BLOCK_SIZE].samples[i % BLOCK_SIZE] = std::int16_t(
+                (0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t)) * (8000 * std::sin(2 * M_PI * 200 * t) +
+                                                                3000 * std::sin(2 * M_PI * 1700 * t)));
+        }
+        window.dispatcher().dispatch(control::PlayModulator + 175);
+        window.dispatcher().dispatch(control::RepeatModulator + 175);
+        window.refreshWidgets();
+    }
+    PaintCounter counter;
+    for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(&counter);
+    window.installEventFilter(&counter);
+    const double cpuBefore = cpuSeconds();
+    const std::uint64_t blocksBefore = window.blockLoop().blockCounter();
+    QElapsedTimer timer;
+    timer.start();
+    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    app.exec();
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double wall = timer.elapsed() / 1000.0;
+    const double blocks = double(window.blockLoop().blockCounter() - blocksBefore);
+
+    std::printf("platform %s, %.0f s streaming, %.0f blocks (%.0f per second)\n",
+                qPrintable(QGuiApplication::platformName()), wall, blocks, blocks / wall);
+    std::printf("CPU: %.2f s, %.1f %% of one core\n", cpu, 100.0 * cpu / wall);
+    std::printf("paint events per second:");
+    for (const auto& [name, count] : counter.paints) std::printf("  %s %.1f", qPrintable(name), count / wall);
+    std::printf("\n");
+    return 0;
+}
