@@ -41,11 +41,8 @@ struct Result {
 
 Result measure(int buffers, int seconds) {
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
-    int device = -1, input = -1;
-    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
-        if (catalog.outputs()[i].name == "JACK: system") device = int(i);
-    for (std::size_t i = 0; i < catalog.inputs().size(); ++i)
-        if (catalog.inputs()[i].name == "JACK: system") input = int(i);
+    const int device = catalog.outputIndex("JACK: system");
+    const int input = catalog.inputIndex("JACK: system");
     if (device < 0 || input < 0) {
         std::fprintf(stderr, "no JACK server\n");
         std::exit(1);

@@ -3,9 +3,10 @@
 #include "CommandHost.h"
 
 // A host with no devices, no dialogs and no MIDI output: commands change the core and
-// nothing else. Serves the command-line renderer and start-up before a window exists.
+// nothing else. Serves start-up before a window exists, and is the base of hosts that
+// answer only a few of the requests (the command-line renderer's, the tests').
 // Thread: as CommandHost.
-class NullCommandHost final : public CommandHost {
+class NullCommandHost : public CommandHost {
 public:
     void pauseOutput() override;
     void resumeOutput() override;

@@ -31,6 +31,12 @@ bool pulseServerReachable() {
 
 } // namespace
 
+int AudioDeviceCatalog::indexIn(const std::vector<AudioDeviceEntry>& list, const std::string& name) {
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
 AudioDeviceCatalog AudioDeviceCatalog::internalClockOnly() {
     AudioDeviceCatalog catalog;
     AudioDeviceEntry clock;

@@ -30,8 +30,13 @@ public:
 
     const std::vector<AudioDeviceEntry>& inputs() const { return inputs_; }
     const std::vector<AudioDeviceEntry>& outputs() const { return outputs_; }
+    // Positions in the lists by name, -1 when absent (the dialog's positions are one more).
+    int inputIndex(const std::string& name) const { return indexIn(inputs_, name); }
+    int outputIndex(const std::string& name) const { return indexIn(outputs_, name); }
 
 private:
+    static int indexIn(const std::vector<AudioDeviceEntry>& list, const std::string& name);
+
     std::vector<AudioDeviceEntry> inputs_;
     std::vector<AudioDeviceEntry> outputs_;
 };

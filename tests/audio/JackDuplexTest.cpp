@@ -16,12 +16,6 @@
 
 namespace {
 
-int indexOf(const std::vector<AudioDeviceEntry>& list, const std::string& name) {
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i].name == name) return int(i);
-    return -1;
-}
-
 // Frequency from rising zero crossings.
 double frequencyOf(const std::vector<float>& s, std::size_t from, std::size_t to, double rate) {
     std::size_t first = 0, last = 0;
@@ -40,8 +34,8 @@ class JackDuplex : public ::testing::Test {
 protected:
     void SetUp() override {
         catalog = AudioDeviceCatalog::scan();
-        output = indexOf(catalog.outputs(), "JACK: system");
-        input = indexOf(catalog.inputs(), "JACK: system");
+        output = catalog.outputIndex("JACK: system");
+        input = catalog.inputIndex("JACK: system");
         ASSERT_GE(output, 0) << "no JACK server: the test fixture starts one";
         ASSERT_GE(input, 0);
     }

@@ -37,12 +37,6 @@ std::vector<std::int16_t> modulatorSignal(double seconds, double rate = kEngineR
     return s;
 }
 
-int indexOf(const std::vector<AudioDeviceEntry>& list, const std::string& name) {
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i].name == name) return int(i);
-    return -1;
-}
-
 // The offline path: the same core and block loop with the signal as a modulator file that
 // starts after `leadBlocks` silent blocks.
 std::vector<std::int16_t> offline(const std::vector<std::int16_t>& signal, int leadBlocks, int passes) {
@@ -70,8 +64,8 @@ class JackLiveLoop : public ::testing::Test {
 protected:
     void SetUp() override {
         catalog = AudioDeviceCatalog::scan();
-        output = indexOf(catalog.outputs(), "JACK: system");
-        input = indexOf(catalog.inputs(), "JACK: system");
+        output = catalog.outputIndex("JACK: system");
+        input = catalog.inputIndex("JACK: system");
         ASSERT_GE(output, 0) << "no JACK server: the test fixture starts one";
     }
     AudioDeviceCatalog catalog;

@@ -6,7 +6,7 @@
 #include "AudioThread.h"
 #include "BlockLoop.h"
 #include "CommandDispatcher.h"
-#include "CommandHost.h"
+#include "NullCommandHost.h"
 #include "ControlTable.h"
 #include "LiveLoop.h"
 #include "WavFiles.h"
@@ -78,11 +78,9 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
 namespace {
 
 // Load and Save answered from a script, as the window would after its dialogs.
-class ScriptedHost final : public CommandHost {
+class ScriptedHost final : public NullCommandHost {
 public:
     ScriptedHost(VocoderCore& core, const TempFolder& folder) : core_(core), folder_(folder) {}
-    void pauseOutput() override {}
-    void resumeOutput() override {}
     void loadWavFiles() override {
         ScriptedDialogs dialogs;
         dialogs.openAnswers = {folder_.path() / "carrier.wav", folder_.path() / "modulator.wav"};
@@ -96,15 +94,6 @@ public:
         saved |= ::saveRecording(core_.recording->left, core_.recording->right, dialogs);
         for (const std::string& m : dialogs.messages) ADD_FAILURE() << m;
     }
-    void loadSettings() override {}
-    void saveSettings() override {}
-    void openHelp() override {}
-    void toggleDisplayMode() override {}
-    void configureMidi() override {}
-    void reopenAudio() override {}
-    void channelMapChanged() override {}
-    bool midiEchoReady() override { return false; }
-    void sendControl(int, int) override {}
     bool saved = false;
 
 private:
@@ -115,12 +104,6 @@ private:
 struct Events final : BlockEvents {
     void showMessage(const std::string& text) override { ADD_FAILURE() << text; }
 };
-
-int indexOf(const std::vector<AudioDeviceEntry>& list, const std::string& name) {
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i].name == name) return int(i);
-    return -1;
-}
 
 void runSession(const std::string& device) {
     TempFolder folder;
@@ -136,8 +119,8 @@ void runSession(const std::string& device) {
     WakeupSignal wake;
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
     SoundCardChoice choice;
-    choice.outputChoice = indexOf(catalog.outputs(), device) + 1;
-    choice.inputChoice = indexOf(catalog.inputs(), device) + 1; // 0: none, for the internal clock
+    choice.outputChoice = catalog.outputIndex(device) + 1;
+    choice.inputChoice = catalog.inputIndex(device) + 1; // 0: none, for the internal clock
     choice.bufferSlider = 8;
     choice.sixteenBit = true;
     ASSERT_GT(choice.outputChoice, 0) << device << " is not offered";

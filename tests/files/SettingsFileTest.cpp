@@ -121,7 +121,9 @@ TEST_F(SettingsFiles, SavingAndLoadingReproducesTheWholePlayingState) {
     ASSERT_TRUE(LoadSettings(loaded.core, loaded.dispatcher, path));
     for (int i = 0; i < kSliderCount; ++i) EXPECT_EQ(loaded.core.controls.slider(i), saved.core.controls.slider(i)) << i;
     for (int b = 0; b < kButtonCount; ++b)
-        if (!saved.core.controls.isPush(b)) EXPECT_EQ(loaded.core.controls.lit(b), saved.core.controls.lit(b)) << b;
+        if (!saved.core.controls.isPush(b)) {
+            EXPECT_EQ(loaded.core.controls.lit(b), saved.core.controls.lit(b)) << b;
+        }
     EXPECT_EQ(loaded.core.channelMap, saved.core.channelMap);
     for (int b = 0; b < kBankCount; ++b) EXPECT_EQ(loaded.core.banks[b].value, saved.core.banks[b].value) << b;
     EXPECT_EQ(loaded.core.state.currentBank, BankId::Pan);

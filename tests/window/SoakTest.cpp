@@ -48,10 +48,8 @@ TEST(Soak, TheLiveLoopRunsWithoutALostBlockWhileThePanelIsBusy) {
     window.show();
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
     SoundCardChoice jack;
-    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
-        if (catalog.outputs()[i].name == "JACK: system") jack.outputChoice = int(i) + 1;
-    for (std::size_t i = 0; i < catalog.inputs().size(); ++i)
-        if (catalog.inputs()[i].name == "JACK: system") jack.inputChoice = int(i) + 1;
+    jack.outputChoice = catalog.outputIndex("JACK: system") + 1;
+    jack.inputChoice = catalog.inputIndex("JACK: system") + 1;
     const char* buffers = std::getenv("QUORVEL_SOAK_BUFFERS");
     jack.bufferSlider = buffers ? std::atoi(buffers) : 36; // the dialog's default
     jack.sixteenBit = true;

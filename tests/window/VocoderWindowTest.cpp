@@ -262,10 +262,8 @@ TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) 
     VocoderWindow& w = open();
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
     SoundCardChoice jack;
-    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
-        if (catalog.outputs()[i].name == "JACK: system") jack.outputChoice = int(i) + 1;
-    for (std::size_t i = 0; i < catalog.inputs().size(); ++i)
-        if (catalog.inputs()[i].name == "JACK: system") jack.inputChoice = int(i) + 1;
+    jack.outputChoice = catalog.outputIndex("JACK: system") + 1;
+    jack.inputChoice = catalog.inputIndex("JACK: system") + 1;
     jack.bufferSlider = 8;
     jack.sixteenBit = true;
     ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
@@ -305,8 +303,7 @@ TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramC
     VocoderWindow& w = open();
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
     SoundCardChoice jack;
-    for (std::size_t i = 0; i < catalog.outputs().size(); ++i)
-        if (catalog.outputs()[i].name == "JACK: system") jack.outputChoice = int(i) + 1;
+    jack.outputChoice = catalog.outputIndex("JACK: system") + 1;
     ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
     script.soundCards.push_back(jack);
     script.whileSoundCardDialogIsUp = [&] { server.crash(); };

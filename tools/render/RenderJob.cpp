@@ -2,7 +2,7 @@
 
 #include "BlockLoop.h"
 #include "CommandDispatcher.h"
-#include "CommandHost.h"
+#include "NullCommandHost.h"
 #include "ControlTable.h"
 #include "SettingsFile.h"
 #include "VocoderCore.h"
@@ -55,26 +55,16 @@ private:
     std::string current_;
 };
 
-// The world around the dispatcher during a render: no device, no display, no MIDI.
-class RenderHost final : public CommandHost {
+// The world around the dispatcher during a render: no device, no display, no MIDI; only
+// Load and Save do anything, answered from the command line.
+class RenderHost final : public NullCommandHost {
 public:
     RenderHost(VocoderCore& core, CommandLineDialogs& dialogs) : core_(core), dialogs_(dialogs) {}
 
-    void pauseOutput() override {}
-    void resumeOutput() override {}
     void loadWavFiles() override { ::loadWavFiles(core_.modulatorFile, core_.carrierFile, dialogs_); }
     void saveRecording() override {
         if (core_.recording) saved = ::saveRecording(core_.recording->left, core_.recording->right, dialogs_);
     }
-    void loadSettings() override {}
-    void saveSettings() override {}
-    void openHelp() override {}
-    void toggleDisplayMode() override {}
-    void configureMidi() override {}
-    void reopenAudio() override {}
-    void channelMapChanged() override {}
-    bool midiEchoReady() override { return false; }
-    void sendControl(int, int) override {}
 
     bool saved = false;
 
