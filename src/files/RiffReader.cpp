@@ -4,6 +4,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+
+namespace {
+
+// Chunk identifiers are four printable ASCII characters.
+bool plausibleId(const std::uint8_t (&id)[4]) {
+    return std::all_of(std::begin(id), std::end(id), [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+} // namespace
 
 bool RiffReader::descend(RiffChunk& chunk) {
     const std::uint64_t start = source_.position();
@@ -34,9 +44,23 @@ bool RiffReader::findChunk(RiffChunk& chunk, FourCc id, const RiffChunk& parent)
             chunk = child;
             return true;
         }
-        next = child.paddedEnd();
+        next = nextChunkOffset(child, id);
     }
     return false;
+}
+
+std::uint64_t RiffReader::nextChunkOffset(const RiffChunk& chunk, FourCc wanted) {
+    if ((chunk.size & 1u) == 0) return chunk.end();
+    std::uint8_t unpadded[4];
+    if (!source_.seek(chunk.end()) || source_.read(unpadded, sizeof unpadded) != sizeof unpadded)
+        return chunk.paddedEnd();
+    // Writers set the pad byte to zero; anything else there may be the next header.
+    if (unpadded[0] == 0) return chunk.paddedEnd();
+    if (littleEndian::getU32(unpadded) == wanted) return chunk.end();
+    // The padded position's identifier: three bytes already read and the one after them.
+    std::uint8_t padded[4]{unpadded[1], unpadded[2], unpadded[3], 0};
+    if (source_.read(padded + 3, 1) != 1) return chunk.paddedEnd();
+    return plausibleId(unpadded) && !plausibleId(padded) ? chunk.end() : chunk.paddedEnd();
 }
 
 std::size_t RiffReader::read(const RiffChunk& chunk, void* into, std::size_t size) {

@@ -26,5 +26,10 @@ public:
     bool ascend(const RiffChunk& chunk);
 
 private:
+    // Where the header after `chunk` starts. An odd-sized chunk is followed by a pad byte,
+    // but some writers leave it out; a header found right at the chunk's end (the one
+    // searched for, or any identifier where the padded position holds none) is taken.
+    std::uint64_t nextChunkOffset(const RiffChunk& chunk, FourCc wanted);
+
     ByteSource& source_;
 };

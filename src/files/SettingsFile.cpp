@@ -5,6 +5,7 @@
 #include "TemporaryFile.h"
 #include "VocoderCore.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -229,19 +230,25 @@ bool SaveSettings(const VocoderCore& core, const std::filesystem::path& path, st
     std::error_code ignored;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
     TemporaryFile file;
-    auto fail = [&](const std::string& why) {
-        if (error) *error = why;
+    auto fail = [&](const std::string& what, int number) {
+        if (error) *error = what + ": " + std::strerror(number);
         return false;
     };
-    if (!file.create(path)) return fail(std::string("cannot create a file in ") + path.parent_path().string() +
-                                        ": " + std::strerror(errno));
-    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size())
-        return fail("cannot write " + path.string() + ": " + std::strerror(errno));
+    if (!file.create(path)) {
+        const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+        return fail("cannot create a file in " + folder.string(), file.error());
+    }
+    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
+        const int number = errno;
+        return fail("cannot write " + path.string(), number);
+    }
     switch (file.commit()) {
-    case TemporaryFile::CommitResult::Committed: return true;
-    case TemporaryFile::CommitResult::WriteFailed: return fail("cannot write " + path.string() + ": " + std::strerror(errno));
+    case TemporaryFile::CommitResult::Committed:
+        return true;
+    case TemporaryFile::CommitResult::WriteFailed:
+        return fail("cannot write " + path.string(), file.error());
     case TemporaryFile::CommitResult::RenameFailed:
-        return fail("cannot replace " + path.string() + ": " + std::strerror(errno));
+        return fail("cannot replace " + path.string(), file.error());
     }
     return false;
 }

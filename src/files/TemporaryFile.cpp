@@ -1,15 +1,84 @@
 #include "TemporaryFile.h"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kMaxAttempts = 100;
+constexpr std::string_view kSuffix = ".tmp";
+
+// ".<target name>.": what every temporary name of `target` starts with. (Appended piece by
+// piece: GCC 12 warns wrongly about overlapping copies in a chain of string additions.)
+std::string targetPrefix(const std::filesystem::path& target) {
+    std::string prefix = ".";
+    prefix += target.filename().string();
+    prefix += '.';
+    return prefix;
+}
+
+// ".<target name>.<pid>.": what every temporary name of `target` made by `pid` starts with.
+std::string namePrefix(const std::filesystem::path& target, pid_t pid) {
+    std::string prefix = targetPrefix(target);
+    prefix += std::to_string(pid);
+    prefix += '.';
+    return prefix;
+}
+
+// Whether a process of that id may still be writing. A process we may not signal is alive
+// as far as we know.
+bool processRuns(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+// The process id in a temporary name of `target`, or 0 when `name` is not one.
+pid_t saverOf(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() + kSuffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - kSuffix.size()) != kSuffix)
+        return 0;
+    const std::string_view rest = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    pid_t pid = 0;
+    const auto [afterPid, pidError] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (pidError != std::errc() || pid <= 0 || afterPid == rest.data() + rest.size() || *afterPid != '.')
+        return 0;
+    unsigned attempt = 0;
+    const auto [end, attemptError] = std::from_chars(afterPid + 1, rest.data() + rest.size(), attempt);
+    if (attemptError != std::errc() || end != rest.data() + rest.size()) return 0;
+    return pid;
+}
+
+// A save killed between naming its file and renaming it leaves the named file behind.
+// Nothing else could ever remove it, so the next save of the same target does.
+void removeLeftovers(const std::filesystem::path& folder, const std::filesystem::path& target) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const std::string prefix = targetPrefix(target);
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t pid = saverOf(entry->d_name, prefix);
+        if (pid != 0 && pid != ::getpid() && !processRuns(pid)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// The rename is durable only once the folder itself is on the disk.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
 
 } // namespace
 
@@ -19,59 +88,127 @@ TemporaryFile::~TemporaryFile() {
 
 bool TemporaryFile::create(const std::filesystem::path& target) {
     discard();
-    if (!target.has_filename()) return false;
+    error_ = 0;
+    if (!target.has_filename()) {
+        error_ = EISDIR;
+        return false;
+    }
+    const std::filesystem::path folder = folderOf(target);
+    removeLeftovers(folder, target);
+    target_ = target;
+    int fd = -1;
+    if (openUnnamed(folder)) {
+        fd = ::fileno(stream_);
+    } else if (error_ != 0 || !openNamed(folder)) {
+        return false;
+    } else {
+        fd = ::fileno(stream_);
+    }
     struct stat existing {};
-    const bool replacing = ::stat(target.c_str(), &existing) == 0;
-    // Hidden, and named after the target and this process, so a leftover is recognisable.
-    std::string stem = ".";
-    stem += target.filename().string();
-    stem += '.';
-    stem += std::to_string(::getpid());
-    stem += '.';
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        ::fchmod(fd, existing.st_mode & 07777);
+    return true;
+}
+
+// Leaves error_ at 0 when the file system cannot make unnamed files, so a named one is tried.
+bool TemporaryFile::openUnnamed(const std::filesystem::path& folder) {
+#ifdef O_TMPFILE
+    // The file is named later through its /proc link; without /proc it could never be.
+    if (::access("/proc/self/fd", X_OK) != 0) return false;
+    // 0666 lets the umask decide, as for any file the user creates.
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) error_ = errno;
+        return false;
+    }
+    stream_ = ::fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        error_ = errno;
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+bool TemporaryFile::openNamed(const std::filesystem::path& folder) {
+    const std::string prefix = namePrefix(target_, ::getpid());
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        std::string name = stem;
-        name += std::to_string(attempt);
-        name += ".tmp";
-        const std::filesystem::path candidate = target.parent_path() / name;
-        // 0666 lets the umask decide, as for any file the user creates.
+        const std::filesystem::path candidate =
+            folder / (prefix + std::to_string(attempt) + std::string(kSuffix));
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            return false;
+            return fail();
         }
-        if (replacing && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
         stream_ = ::fdopen(fd, "wb");
         if (stream_ == nullptr) {
+            error_ = errno;
             ::close(fd);
             ::unlink(candidate.c_str());
             return false;
         }
-        target_ = target;
         path_ = candidate;
         return true;
     }
+    error_ = EEXIST;
+    return false;
+}
+
+// Gives the complete unnamed file a temporary name in the target's folder, from which it is
+// renamed over the target: a link cannot replace an existing file.
+bool TemporaryFile::nameUnnamed() {
+    const std::string link = "/proc/self/fd/" + std::to_string(::fileno(stream_));
+    const std::string prefix = namePrefix(target_, ::getpid());
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        const std::filesystem::path candidate =
+            folderOf(target_) / (prefix + std::to_string(attempt) + std::string(kSuffix));
+        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            path_ = candidate;
+            return true;
+        }
+        if (errno != EEXIST) return fail();
+    }
+    error_ = EEXIST;
     return false;
 }
 
 TemporaryFile::CommitResult TemporaryFile::commit() {
-    if (stream_ == nullptr) return CommitResult::WriteFailed;
+    if (stream_ == nullptr) {
+        if (error_ == 0) error_ = EBADF;
+        return CommitResult::WriteFailed;
+    }
     // Synced before the rename: after a crash the target is either the old file or the
     // whole new one, never a renamed file whose data never reached the disk.
-    bool written = std::fflush(stream_) == 0;
+    bool written = std::fflush(stream_) == 0 || fail();
     // A file system that cannot sync at all is no reason to refuse the save.
-    if (written && ::fsync(::fileno(stream_)) != 0) written = errno == EINVAL || errno == ENOTSUP;
-    written = (std::fclose(stream_) == 0) && written;
+    if (written && ::fsync(::fileno(stream_)) != 0 && errno != EINVAL && errno != ENOTSUP) written = fail();
+    if (written && path_.empty() && !nameUnnamed()) {
+        discard();
+        return CommitResult::RenameFailed;
+    }
+    if (std::fclose(stream_) != 0 && written) written = fail();
     stream_ = nullptr;
     if (!written) {
         discard();
         return CommitResult::WriteFailed;
     }
     if (std::rename(path_.c_str(), target_.c_str()) != 0) {
+        fail();
         discard();
         return CommitResult::RenameFailed;
     }
     path_.clear();
+    syncFolder(folderOf(target_));
     return CommitResult::Committed;
+}
+
+bool TemporaryFile::fail() {
+    error_ = errno;
+    return false;
 }
 
 void TemporaryFile::discard() {

@@ -3,14 +3,23 @@
 #include <cstdio>
 #include <filesystem>
 
-// A new file written next to its target and renamed over it only when complete, so that a
-// save that fails part-way leaves an existing file as it was. Until committed, the file is
-// removed when the object goes.
+// A new file written next to its target and put in its place only when complete, so that a
+// save that fails part-way, or a program killed in the middle of one, leaves an existing
+// file as it was.
+//
+// Where the file system allows it the new file has no name at all until it is complete
+// (O_TMPFILE): a killed program leaves nothing behind. Elsewhere, and for the moment between
+// naming the complete file and renaming it over the target, the file is called
+// ".<target name>.<process id>.<n>.tmp"; a later save of the same target removes such
+// leftovers of processes that no longer run.
+//
+// Thread: any, one object per save; the file system is the only thing shared.
 class TemporaryFile {
 public:
     enum class CommitResult { Committed, WriteFailed, RenameFailed };
 
     TemporaryFile() = default;
+    // Removes the file unless it was committed.
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -19,15 +28,22 @@ public:
     // takes its permissions, so replacing a file does not change who may read it.
     bool create(const std::filesystem::path& target);
     std::FILE* stream() const { return stream_; }
-    const std::filesystem::path& path() const { return path_; }
 
     // Writes out, syncs and closes the file, then renames it over the target.
     CommitResult commit();
 
+    // The system's error number of the last failure of create() or commit(), 0 if none.
+    int error() const { return error_; }
+
 private:
+    bool openUnnamed(const std::filesystem::path& folder);
+    bool openNamed(const std::filesystem::path& folder);
+    bool nameUnnamed();
+    bool fail();
     void discard();
 
     std::filesystem::path target_;
-    std::filesystem::path path_;
+    std::filesystem::path path_; // the file's name while it has one
     std::FILE* stream_ = nullptr;
+    int error_ = 0;
 };

@@ -258,6 +258,85 @@ TEST_F(MalformedInput, AnUnterminatedSystemExclusiveIsDroppedAndTheNextControlCh
     EXPECT_EQ(slider(control::CarrierGain), 1);
 }
 
+TEST_F(MalformedInput, AFloodOfTenThousandMessagesIsHandledInOrderUpToTheQueuesRoomAndTheRestCounted) {
+    // The window is busy (no message is taken) while the controller sends 10,000 changes.
+    constexpr int kFlood = 10000;
+    for (int i = 0; i < kFlood; ++i) {
+        const std::uint8_t event[3]{0xB0, 7, static_cast<std::uint8_t>(i % 128)};
+        queue.receive(event, sizeof event);
+    }
+    EXPECT_EQ(queue.overflowed(), static_cast<std::uint64_t>(kFlood) - MidiInputQueue::kCapacity);
+    EXPECT_EQ(queue.malformed(), 0u);
+
+    // What was kept comes out oldest first, every message whole.
+    int taken = 0;
+    MidiMessage m;
+    while (queue.take(m)) {
+        ASSERT_TRUE(m.wellFormed());
+        ASSERT_EQ(m.data2(), taken % 128) << "message " << taken;
+        receive(m);
+        ++taken;
+    }
+    EXPECT_EQ(taken, static_cast<int>(MidiInputQueue::kCapacity));
+    EXPECT_EQ(slider(control::CarrierGain), ((taken - 1) % 128) >> 1);
+    // The queue takes messages again once there is room.
+    deliver({0xB0, 7, 2});
+    EXPECT_EQ(slider(control::CarrierGain), 1);
+}
+
+TEST_F(MalformedInput, AFloodOfDamagedEventsWithRunningStatusAndClockBytesTouchesOnlyAssignedControls) {
+    for (int k = 0; k < kMidiSlotCount; ++k) assign(k, control::Off, 20 + k);
+    assign(0, control::Sibilance, 9);
+    assign(1, kFirstChannelControl + 2, 10);
+    core.state.slaveMoveOn = false;
+    const ControlState state = core.state;
+    const ChannelMap map = core.channelMap;
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int> data(0, 127), high(0x80, 0xFF), kind(0, 4);
+    for (int i = 0; i < 10000; ++i) {
+        const auto value = static_cast<std::uint8_t>(data(random));
+        switch (kind(random)) {
+        case 0: // a control change with a clock byte in it
+            deliver({0xB0, 0xF8, static_cast<std::uint8_t>(9 + i % 2), value});
+            break;
+        case 1: // running status: the data bytes alone
+            deliver({static_cast<std::uint8_t>(9 + i % 2), value});
+            break;
+        case 2: // a status byte where a data byte belongs
+            deliver({0xB0, 9, static_cast<std::uint8_t>(high(random))});
+            break;
+        case 3: // cut short, or one byte too many
+            if (i % 2) {
+                deliver({0xB0, 9});
+            } else {
+                deliver({0xB0, 10, value, value});
+            }
+            break;
+        default: // the unassigned controllers
+            deliver({0xB1, static_cast<std::uint8_t>(20 + i % 20), value});
+            break;
+        }
+        ASSERT_TRUE(slider(control::Sibilance) >= 0 && slider(control::Sibilance) <= 63);
+        ASSERT_TRUE(core.controls.channelSlider(2) >= 0 && core.controls.channelSlider(2) <= 127);
+    }
+    EXPECT_GT(queue.malformed(), 4000u);
+    // Only the two assigned sliders moved: no button was pressed, no other slider changed.
+    ControlState after = core.state;
+    after.slidersDirty = state.slidersDirty;
+    EXPECT_EQ(after, state);
+    EXPECT_EQ(core.channelMap, map);
+    const VocoderCore untouched;
+    for (int s = 0; s < kSliderCount; ++s) {
+        if (s == 2 || s == sliderIndexOf(control::Sibilance)) continue;
+        EXPECT_EQ(core.controls.slider(s), untouched.controls.slider(s)) << "slider " << s;
+    }
+    mapping.echoSliders(output);
+    for (const auto& [controller, value] : output.sent) {
+        EXPECT_TRUE(controller == 9 || controller == 10) << controller;
+        EXPECT_TRUE(value >= 0 && value <= 127) << value;
+    }
+}
+
 TEST_F(MalformedInput, RandomBytesNeverPushAControlOutOfItsRangeOrEchoAnInvalidValue) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> byte(0, 255), length(0, 6), control(-3, 90), small(0, 9);
