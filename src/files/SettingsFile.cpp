@@ -5,6 +5,8 @@
 #include "TemporaryFile.h"
 #include "VocoderCore.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -20,6 +22,10 @@ constexpr int kMidiSlots = 20;
 // A line keeps at most this many characters; the rest of a longer line is passed over, so
 // a damaged file cannot shift the sections that follow.
 constexpr std::size_t kLineRoom = 78;
+// A bank value nearer 0 than this is taken as 0. No control makes one (the smallest a slider
+// gives is the Level bank's 2e-9), and in fixed notation it would need more decimals than a
+// line has room for, so it could never be written back as it was read.
+constexpr double kSmallestValue = 1e-40;
 
 // Lines of a file or a text, ending in LF, CR LF or a lone CR; a UTF-8 byte-order mark at
 // the start is passed over.
@@ -116,7 +122,7 @@ std::optional<double> parseValue(const std::optional<std::string>& line) {
     double value = 0;
     const auto [next, error] = std::from_chars(p, end, value, std::chars_format::general);
     if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return std::fabs(value) < kSmallestValue ? 0.0 : value;
 }
 
 void appendInts(std::string& out, int a, int b) {
@@ -128,22 +134,29 @@ void appendInts(std::string& out, int a, int b) {
     out.append(buffer, p);
 }
 
-// Fixed notation with the fewest decimals (six at least) that read back as the same double.
+// Fixed notation with the fewest decimals (six at least) that read back as the same double,
+// never longer than a line has room for: a value that would need more is written as closely
+// as the room allows (loading keeps no such value).
 void appendValue(std::string& out, double value) {
-    char buffer[400];
+    std::array<char, kLineRoom> text;
+    std::array<char, kLineRoom> fitting;
+    std::size_t length = 0;
     for (int decimals = 6;; ++decimals) {
         const auto [end, error] =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+            std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
         if (error != std::errc()) break;
+        length = static_cast<std::size_t>(end - text.data());
+        std::copy(text.data(), end, fitting.data());
         double back = 0;
-        std::from_chars(buffer, end, back);
-        if (back == value || decimals >= 340) {
-            out.append(buffer, end);
-            out.push_back('\n');
-            return;
-        }
+        std::from_chars(text.data(), end, back);
+        if (back == value) break;
     }
-    out.append("0.000000\n");
+    if (length == 0) {
+        out.append("0.000000\n");
+        return;
+    }
+    out.append(fitting.data(), length);
+    out.push_back('\n');
 }
 
 // Loads every section from `lines`.

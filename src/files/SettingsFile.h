@@ -14,6 +14,8 @@ class VocoderCore;
 // Numbers are written and read in the C locale whatever the user's locale is, and bank
 // values with as many decimals as it takes to read back the very same double (at least
 // six, so files stay readable by older copies). Files with six decimals load as before.
+// No line is longer than the 78 characters a reader keeps: a bank value too small to be
+// written in that room (below 1e-40, which no control makes) loads as 0.
 //
 // Thread: the thread that owns the core.
 

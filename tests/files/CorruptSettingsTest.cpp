@@ -417,6 +417,38 @@ TEST_F(CorruptSettings, PositionsBeyondTheSlidersAreClampedAndBankValuesBeyondTh
     EXPECT_EQ(p.sliders[20], 0);
 }
 
+// Found by fuzzing: a value like 4.9e-324 was kept, written back with hundreds of decimals
+// and read from that line's first 78 characters as 0, so the file did not load what it held.
+TEST_F(CorruptSettings, AValueTooSmallToBeWrittenWithinALineLoadsAsZeroAndWhatIsWrittenLoadsBack) {
+    std::vector<std::string> damaged = lines;
+    damaged[kBankLines + 1] = "-4.9e-324"; // Pan
+    damaged[kBankLines + 2] = "1e-320";    // Dist
+    damaged[kBankLines + 4] = "1e-60";     // Echo
+    damaged[kBankLines + 5] = "1e-30";     // ETime: small, but it fits a line
+    Panel p;
+    loadSettingsText(p.core, p.dispatcher, join(damaged, damaged.size()));
+    EXPECT_EQ(p.core.banks[1].value[0], 0.0);
+    EXPECT_EQ(p.core.banks[2].value[0], 0.0);
+    EXPECT_EQ(p.core.banks[4].value[0], 0.0);
+    EXPECT_EQ(p.core.banks[5].value[0], 1e-30);
+
+    const std::string written = settingsText(p.core);
+    for (const std::string& line : linesOf(written)) EXPECT_LE(line.size(), 78u) << line;
+    Panel again;
+    loadSettingsText(again.core, again.dispatcher, written);
+    for (int b = 0; b < kBankCount; ++b)
+        EXPECT_EQ(again.core.banks[b].value, p.core.banks[b].value) << "bank " << b;
+}
+
+TEST_F(CorruptSettings, NoLineWrittenIsLongerThanALineHasRoomFor) {
+    Panel p;
+    p.core.banks[1].value[3] = -1e-300; // no control makes such a value; the writer copes
+    p.core.banks[8].value[17] = 5e-324;
+    const std::string written = settingsText(p.core);
+    for (const std::string& line : linesOf(written)) EXPECT_LE(line.size(), 78u) << line;
+    EXPECT_EQ(linesOf(written).size(), static_cast<std::size_t>(kLines));
+}
+
 TEST_F(CorruptSettings, MidiSlotsNamingNoControlAreKeptAsWrittenAndMidiIgnoresThem) {
     std::vector<std::string> damaged = lines;
     const std::vector<std::pair<int, int>> slots{{84, 7}, {-5, 7},    {2147483647, 7},  {-2147483647 - 1, 7},
