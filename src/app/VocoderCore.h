@@ -7,11 +7,11 @@
 #include "ControlModel.h"
 #include "ControlState.h"
 #include "EngineParams.h"
+#include "FastVocoderKernel.h"
 #include "FileBlock.h"
 #include "MidiAssignment.h"
 #include "Recording.h"
 #include "SliderBank.h"
-#include "VocoderKernel.h"
 
 #include <array>
 #include <cstddef>
@@ -42,7 +42,8 @@ public:
     ChannelMap channelMap;
 
     ChannelBank filterBank;
-    VocoderKernel kernel{filterBank};
+    // The optimised kernel; VocoderKernel is the reference it is tested against.
+    FastVocoderKernel kernel{filterBank};
     CarrierGenerator generator{filterBank};
     EngineParams params;
 

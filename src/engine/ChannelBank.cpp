@@ -43,6 +43,7 @@ const coefficients::FourSections& ChannelBank::taps(FilterWidth width, Prototype
 
 int ChannelBank::initialise(bool reinitialise, FilterWidth width) {
     width_ = width;
+    ++bandGeneration_;
     if (reinitialise) {
         for (BiquadCascade& filter : modulatorBand) filter.free();
         for (BiquadCascade& filter : carrierBand) filter.free();

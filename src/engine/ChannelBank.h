@@ -31,6 +31,9 @@ public:
     int initialise(bool reinitialise, FilterWidth width);
     void release();
     FilterWidth width() const { return width_; }
+    // Goes up by one with every build of the band filters. A kernel that runs copies of the
+    // filters in its own layout compares it with the value it last saw to notice a restart.
+    unsigned bandGeneration() const { return bandGeneration_; }
 
     std::array<BiquadCascade, kChannels> modulatorBand;
     std::array<BiquadCascade, kChannels> carrierBand;
@@ -44,4 +47,5 @@ public:
 
 private:
     FilterWidth width_ = FilterWidth::Normal;
+    unsigned bandGeneration_ = 0;
 };

@@ -1,0 +1,230 @@
+#include "FastVocoderKernel.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+constexpr std::uint64_t kAllBits = ~std::uint64_t{0};
+constexpr std::uint64_t kMagnitudeBits = kAllBits >> 1;
+
+double widthGain(FilterWidth width) {
+    switch (width) {
+    case FilterWidth::Narrow: return 2.0;
+    case FilterWidth::Wide: return 0.5;
+    case FilterWidth::Normal: break;
+    }
+    return 1.0;
+}
+
+// The normalised taps of a bank filter (gain, then a1/a0 a2/a0 b1/b0 b2/b0 per section,
+// as the primitives computed them), or none when its initialisation failed: such a lane
+// then stays silent.
+const double* tapsOf(BiquadCascade& filter) {
+    return filter.isInitialised() ? filter.state().tapSt.taps : nullptr;
+}
+
+// One lane of a group: which of its sections take a filter's sections and its gain.
+template <int W, int S>
+struct LaneWriter {
+    LaneGroup<W, S>& group;
+    int lane;
+
+    void sections(const double* taps, int first, int count) {
+        for (int i = 0; i < count; ++i)
+            for (int j = 0; j < 4; ++j) group.taps[first + i][j][lane] = taps ? taps[1 + 4 * i + j] : 0.0;
+    }
+    void silence(int first, int count) {
+        for (int i = 0; i < count; ++i) group.delay[first + i][0][lane] = group.delay[first + i][1][lane] = 0.0;
+    }
+    void filter(const double* taps, int first, int count) {
+        group.gain[lane] = taps ? taps[0] : 0.0;
+        sections(taps, first, count);
+        silence(first, count);
+    }
+};
+
+template <int W, int S>
+void assignLane(LaneGroup<W, S>& group, int lane, LaneAssignment what, ChannelBank& bank, bool bandsOnly) {
+    LaneWriter<W, S> writer{group, lane};
+    const bool band = what.job == LaneJob::ModulatorBand || what.job == LaneJob::CarrierBand;
+    if (bandsOnly && !band) return;
+    if (!bandsOnly) {
+        group.midGain[lane] = 1.0;
+        group.midMask[lane] = kAllBits;
+        const bool carrier = what.job == LaneJob::CarrierBand || what.job == LaneJob::CarrierDecimation;
+        group.takesCarrier[lane] = carrier ? -1 : 0;
+    }
+    switch (what.job) {
+    case LaneJob::ModulatorBand:
+        writer.filter(tapsOf(bank.modulatorBand[what.index]), 0, 4);
+        if constexpr (S == 5) {
+            // The envelope low-pass runs on in the lane's last section across a rebuild.
+            if (!bandsOnly) {
+                const double* envelope = tapsOf(bank.envelopeLowpass[what.index]);
+                group.midGain[lane] = envelope ? envelope[0] : 0.0;
+                group.midMask[lane] = kMagnitudeBits;
+                writer.sections(envelope, 4, 1);
+            }
+        }
+        break;
+    case LaneJob::CarrierBand:
+        writer.filter(tapsOf(bank.carrierBand[what.index]), 0, 4);
+        if constexpr (S == 5) {
+            if (!bandsOnly) writer.sections(nullptr, 4, 1); // unused: the band is taken after four
+        }
+        break;
+    case LaneJob::ModulatorDecimation:
+        writer.filter(tapsOf(bank.modulatorDecimation[what.index]), 0, S);
+        break;
+    case LaneJob::CarrierDecimation:
+        writer.filter(tapsOf(bank.carrierDecimation[what.index]), 0, S);
+        break;
+    case LaneJob::Sibilance:
+        writer.filter(tapsOf(bank.sibilanceHighpass), 0, S);
+        break;
+    case LaneJob::Idle:
+        writer.filter(nullptr, 0, S);
+        break;
+    }
+}
+
+template <int W, int S>
+void assignGroup(LaneGroup<W, S>& group, const LaneAssignment (&jobs)[W], ChannelBank& bank, bool bandsOnly) {
+    for (int lane = 0; lane < W; ++lane) assignLane(group, lane, jobs[lane], bank, bandsOnly);
+}
+
+// Left and right interpolation low-pass of a rebuild step side by side, from lane `first`.
+template <int W>
+void assignRebuild(LaneGroup<W, 5>& group, int first, int step, ChannelBank& bank) {
+    for (int side = 0; side < 2; ++side) {
+        LaneWriter<W, 5> writer{group, first + side};
+        BiquadCascade& filter = side == 0 ? bank.leftInterpolation[step] : bank.rightInterpolation[step];
+        writer.filter(tapsOf(filter), 0, 5);
+        group.midGain[first + side] = 1.0;
+        group.midMask[first + side] = kAllBits;
+        group.takesCarrier[first + side] = 0;
+    }
+}
+
+} // namespace
+
+// The channel value mapping of every channel. The envelopes, the delay and echo lines and
+// the warp depend only on their own channel, so they are done for all channels first;
+// then the values from 17 down to 0 (enhance and smooth read the neighbours) and the gains.
+// History positions wrap with & (kHistoryLength - 1): for a power of two that is the
+// non-negative remainder the reference takes with %.
+void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&envelopeSum)[kChannels]) {
+    static_assert((kHistoryLength & (kHistoryLength - 1)) == 0);
+    constexpr int kWrap = kHistoryLength - 1;
+    routines_->updateEnvelopes(envelopeSum, params.slew.data(), envelope_.data());
+
+    const int pos = pos_;
+    alignas(32) double warpInput[kChannels];
+    for (int k = 0; k < kChannels; ++k) {
+        double* history = history_[k].data();
+        double* recirc = recirc_[k].data();
+        history[pos] = envelope_[k];
+        const double a = history[(pos - params.delay[k]) & kWrap];
+        const double b = params.echoTime[k] != 0 ? recirc[(pos - params.echoTime[k]) & kWrap] : a;
+        recirc[pos] = a + b * params.regeneration[k];
+        warpInput[k] = a + b * params.echo[k];
+    }
+
+    // The gains read lower channels' values as they were before this block (the reference
+    // maps from 17 down and takes each gain right after its channel).
+    const std::array<double, kChannels> before = value_;
+    const bool frozen = params.hold || (params.sampleHold && !params.shTick);
+    if (!frozen) {
+        alignas(32) double v[kChannels];
+        routines_->warp(warpInput, params.warp.data(), v);
+        // From 17 down: value_[k + 1] is this block's, value_[k - 1] the last block's.
+        if (params.enhance) {
+            double result = v[17] - 0.25 * value_[16];
+            value_[17] = result < 0.0 ? 0.0 : result;
+            for (int k = kChannels - 2; k > 0; --k) {
+                result = v[k] - 0.25 * (value_[k + 1] + value_[k - 1]);
+                value_[k] = result < 0.0 ? 0.0 : result;
+            }
+            result = v[0] - 0.25 * value_[1];
+            value_[0] = result < 0.0 ? 0.0 : result;
+        } else if (params.smooth) {
+            value_[17] = 0.5 * v[17] + 0.25 * value_[16];
+            for (int k = kChannels - 2; k > 0; --k) value_[k] = 0.5 * v[k] + 0.25 * (value_[k + 1] + value_[k - 1]);
+            value_[0] = 0.5 * v[0] + 0.25 * value_[1];
+        } else {
+            for (int k = 0; k < kChannels; ++k) value_[k] = v[k];
+        }
+    }
+
+    for (int k = 0; k < kChannels; ++k) {
+        const int j = params.source[k] + params.shift;
+        gain_[k] = params.eq ? 1000.0 : j < 0 || j >= kChannels ? 0.0 : j < k ? before[j] : value_[j];
+    }
+}
+
+FastVocoderKernel::FastVocoderKernel(ChannelBank& bank, LanePath path)
+    : bank_(bank), path_(lanePathRuns(path) ? path : LanePath::Portable), routines_(&laneRoutines(path_)) {
+    // Slots no channel writes (below channel 0) shape nothing: divisor 1, no limits.
+    for (int i = 0; i < kShapingSlots; ++i) {
+        lanes_.shaping.divisor[i] = 1.0;
+        lanes_.shaping.low[i] = -std::numeric_limits<double>::infinity();
+        lanes_.shaping.high[i] = std::numeric_limits<double>::infinity();
+    }
+}
+
+void FastVocoderKernel::loadFilters(bool bandsOnly) {
+    assignGroup(lanes_.octave0, lanes::kOctave0, bank_, bandsOnly);
+    assignGroup(lanes_.octave0Carrier, lanes::kOctave0Carrier, bank_, bandsOnly);
+    for (int o = 0; o < 4; ++o) assignGroup(lanes_.middle[o], lanes::kMiddle[o], bank_, bandsOnly);
+    assignGroup(lanes_.octave5, lanes::kOctave5, bank_, bandsOnly);
+    if (bandsOnly) return;
+    assignRebuild(lanes_.rebuildTop, 0, 4, bank_);
+    assignRebuild(lanes_.rebuildHigh, 0, 3, bank_);
+    assignRebuild(lanes_.rebuildHigh, 2, 2, bank_);
+    assignRebuild(lanes_.rebuildLow, 0, 1, bank_);
+    assignRebuild(lanes_.rebuildLow, 2, 0, bank_);
+    // Steps 2 and 0 split: sections 1-3 in lanes 0, 1 and 4, 5 in lanes 2, 3.
+    constexpr int kSplitSteps[2] = {2, 0};
+    for (int i = 0; i < 2; ++i) {
+        for (int side = 0; side < 2; ++side) {
+            const int step = kSplitSteps[i];
+            const double* taps =
+                tapsOf(side == 0 ? bank_.leftInterpolation[step] : bank_.rightInterpolation[step]);
+            LaneWriter<4, 3> low{lanes_.rebuildSplit[i], side};
+            LaneWriter<4, 3> high{lanes_.rebuildSplit[i], 2 + side};
+            low.filter(taps, 0, 3);
+            high.sections(taps ? taps + 12 : nullptr, 0, 2);
+            high.sections(nullptr, 2, 1);
+        }
+    }
+}
+
+Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier, double* modulator, double* left,
+                                     double* right) {
+    if (!loaded_) {
+        loadFilters(false);
+        loaded_ = true;
+        bandGeneration_ = bank_.bandGeneration();
+    } else if (bank_.bandGeneration() != bandGeneration_) {
+        loadFilters(true);
+        bandGeneration_ = bank_.bandGeneration();
+    }
+
+    Overloads overloads;
+    pos_ = (pos_ + 1) % kHistoryLength;
+    routines_->scaleInputs(carrier, modulator, params.carrierLevel, params.modulatorLevel, overloads.carrier,
+                           overloads.modulator);
+    double envelopeSum[kChannels];
+    routines_->analyse(lanes_, modulator, carrier, envelopeSum);
+    mapChannels(params, envelopeSum);
+    const SynthesisParams synthesis{params.pan.data(),
+                                    params.level.data(),
+                                    params.distortion.data(),
+                                    gain_.data(),
+                                    params.sibilance,
+                                    params.mix * 0.5,
+                                    (1.0 - params.mix) * widthGain(bank_.width())};
+    routines_->synthesise(lanes_, synthesis, modulator, left, right, overloads.left, overloads.right);
+    return overloads;
+}

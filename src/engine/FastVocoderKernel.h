@@ -1,0 +1,63 @@
+#pragma once
+
+#include "ChannelBank.h"
+#include "EngineParams.h"
+#include "KernelLanes.h"
+#include "LanePath.h"
+#include "VocoderKernel.h"
+
+#include <array>
+
+// The kernel the block loop runs: the same block as VocoderKernel, bit for bit, in a
+// fraction of the time. The band, envelope, sibilance and rate-change filters run side by
+// side in vector lanes (KernelLanes.h); the per-channel value mapping stays scalar, it is
+// a few operations per channel. VocoderKernel remains the plain statement of the algorithm
+// this one is tested against.
+//
+// The filters' state lives here in lane layout; the bank's filters only provide the
+// coefficients. A width button rebuilds the bank's band filters, which raises its band
+// generation: the next block then takes the new band coefficients and restarts exactly
+// those 36 filters from silence, as the rebuilt bank filters would.
+//
+// Unlike the reference, this kernel does not stop computing when an earlier call of the
+// primitives left an error status behind: it calls none of them per block.
+// Thread: the engine's thread only.
+class FastVocoderKernel {
+public:
+    explicit FastVocoderKernel(ChannelBank& bank, LanePath path = bestLanePath());
+    FastVocoderKernel(const FastVocoderKernel&) = delete;
+    FastVocoderKernel& operator=(const FastVocoderKernel&) = delete;
+
+    // The carrier and modulator blocks are overwritten (scaled and clipped; the modulator
+    // then also by mix x 0.5), as by VocoderKernel::process.
+    Overloads process(const EngineParams& params, double* carrier, double* modulator, double* left,
+                      double* right);
+
+    const std::array<double, kChannels>& values() const { return value_; }
+    const std::array<double, kChannels>& envelopes() const { return envelope_; }
+    const std::array<double, kChannels>& gains() const { return gain_; }
+    int position() const { return pos_; }
+    // The unit this kernel runs on (the requested one when it runs here, else portable).
+    LanePath path() const { return path_; }
+
+private:
+    // Copies the bank's normalised taps into the lanes; with bandsOnly, only the band
+    // filters', whose lanes also restart from silence.
+    void loadFilters(bool bandsOnly);
+    void mapChannels(const EngineParams& params, const double (&envelopeSum)[kChannels]);
+
+    ChannelBank& bank_;
+    LanePath path_;
+    const LaneRoutines* routines_;
+    bool loaded_ = false;
+    unsigned bandGeneration_ = 0;
+
+    int pos_ = 0;
+    std::array<double, kChannels> envelope_{};
+    std::array<std::array<double, kHistoryLength>, kChannels> history_{};
+    std::array<std::array<double, kHistoryLength>, kChannels> recirc_{};
+    std::array<double, kChannels> value_{};
+    std::array<double, kChannels> gain_{};
+
+    KernelLanes lanes_{};
+};

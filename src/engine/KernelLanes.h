@@ -1,0 +1,156 @@
+#pragma once
+
+#include "Engine.h"
+#include "LaneGroup.h"
+
+#include <cstdint>
+
+// The filters of the optimised kernel arranged in lanes, and the working buffers of one
+// block. The arrangement is the same whatever unit runs it: a unit with eight lanes runs
+// an eight-lane group at once, a narrower one runs it as two halves.
+//
+// Analysis (the modulator and carrier split into octaves):
+//   octave 0         8 lanes: modulator bands 17 16 15 14 with their envelope low-passes,
+//                    modulator and carrier decimation 0, sibilance high-pass, idle
+//   octave 0 carrier 4 lanes: carrier bands 17 16 15 14
+//   octaves 1 to 4   8 lanes each: three modulator bands with envelopes, modulator
+//                    decimation | the same three carrier bands, carrier decimation
+//   octave 5         4 lanes: modulator bands 1 0 with envelopes | carrier bands 1 0
+// Rebuild (the octave sums back to the full rate), left and right side by side:
+//   rebuildTop step 4, rebuildHigh steps 3 | 2, rebuildLow steps 1 | 0
+// (step o is the interpolation low-pass that brings octave o + 1 up to octave o; two
+// steps share a group when one runs a sample behind the other, see rebuildChained), and
+// the taps of steps 2 and 0 once more for their last samples, which they run alone
+// (rebuildSplit).
+//
+// Thread: the engine's thread, like the kernel that owns it.
+
+enum class LaneJob : std::uint8_t { Idle, ModulatorBand, CarrierBand, ModulatorDecimation, CarrierDecimation, Sibilance };
+
+// What one lane runs; `index` is the channel of a band, the octave step of a decimator.
+struct LaneAssignment {
+    LaneJob job;
+    std::int8_t index;
+};
+
+namespace lanes {
+
+using J = LaneJob;
+inline constexpr LaneAssignment kOctave0[8] = {
+    {J::ModulatorBand, 17},      {J::ModulatorBand, 16},    {J::ModulatorBand, 15}, {J::ModulatorBand, 14},
+    {J::ModulatorDecimation, 0}, {J::CarrierDecimation, 0}, {J::Sibilance, 0},      {J::Idle, 0},
+};
+inline constexpr LaneAssignment kOctave0Carrier[4] = {
+    {J::CarrierBand, 17}, {J::CarrierBand, 16}, {J::CarrierBand, 15}, {J::CarrierBand, 14}};
+inline constexpr LaneAssignment kMiddle[4][8] = {
+    {{J::ModulatorBand, 13}, {J::ModulatorBand, 12}, {J::ModulatorBand, 11}, {J::ModulatorDecimation, 1},
+     {J::CarrierBand, 13}, {J::CarrierBand, 12}, {J::CarrierBand, 11}, {J::CarrierDecimation, 1}},
+    {{J::ModulatorBand, 10}, {J::ModulatorBand, 9}, {J::ModulatorBand, 8}, {J::ModulatorDecimation, 2},
+     {J::CarrierBand, 10}, {J::CarrierBand, 9}, {J::CarrierBand, 8}, {J::CarrierDecimation, 2}},
+    {{J::ModulatorBand, 7}, {J::ModulatorBand, 6}, {J::ModulatorBand, 5}, {J::ModulatorDecimation, 3},
+     {J::CarrierBand, 7}, {J::CarrierBand, 6}, {J::CarrierBand, 5}, {J::CarrierDecimation, 3}},
+    {{J::ModulatorBand, 4}, {J::ModulatorBand, 3}, {J::ModulatorBand, 2}, {J::ModulatorDecimation, 4},
+     {J::CarrierBand, 4}, {J::CarrierBand, 3}, {J::CarrierBand, 2}, {J::CarrierDecimation, 4}},
+};
+inline constexpr LaneAssignment kOctave5[4] = {
+    {J::ModulatorBand, 1}, {J::ModulatorBand, 0}, {J::CarrierBand, 1}, {J::CarrierBand, 0}};
+
+// Where the decimators' outputs sit in the octave-0 and middle output rows, and the
+// sibilance band in the octave-0 rows.
+inline constexpr int kOctave0ModulatorOut = 4;
+inline constexpr int kOctave0CarrierOut = 5;
+inline constexpr int kOctave0SibilanceOut = 6;
+inline constexpr int kMiddleModulatorOut = 3;
+inline constexpr int kMiddleCarrierOut = 7;
+
+// The channels of each octave in processing order, highest first: the order of the
+// carrier bands in the octave's rows and of the slots of BandShaping.
+inline constexpr int kRowChannels[kOctaves][4] = {
+    {17, 16, 15, 14}, {13, 12, 11, -1}, {10, 9, 8, -1}, {7, 6, 5, -1}, {4, 3, 2, -1}, {1, 0, -1, -1},
+};
+
+// The carrier bands of each octave as rows of four lanes: the rows, their stride and the
+// first lane, and how many channels a row carries (in processing order, highest first).
+inline constexpr int kBandsPerRow[kOctaves] = {4, 3, 3, 3, 3, 2};
+inline constexpr int kOctave5FirstBand = 2;
+inline constexpr int kMiddleFirstBand = 4;
+
+// First row of middle octave o (1 to 4) in the middle buffers, and first pair of octave o
+// in the sums.
+constexpr int middleRow(int octave) { return BLOCK_SIZE - (2 * BLOCK_SIZE >> octave); }
+constexpr int sumsRow(int octave) { return 2 * BLOCK_SIZE - (2 * BLOCK_SIZE >> octave); }
+
+} // namespace lanes
+
+// Per block: how each carrier band is shaped before it joins its octave's sums, by channel
+// from index 2 on (channel k at k + 2): the vector code reads an octave's channels as one
+// vector from kShapingFirst[octave] and reverses it into processing order; the two leading
+// slots stand in for the missing channels below channel 0.
+inline constexpr int kShapingSlots = kChannels + 2;
+namespace lanes {
+inline constexpr int kShapingFirst[kOctaves] = {16, 12, 9, 6, 3, 0};
+}
+struct alignas(64) BandShaping {
+    double left[kShapingSlots];    // (1 - pan) x g x level
+    double right[kShapingSlots];   // (1 + pan) x g x level
+    double divisor[kShapingSlots]; // (1 - drive)^2, 1 where the band is not driven
+    double low[kShapingSlots];     // -4000 x (1 - drive)^2, -inf where the band is not driven
+    double high[kShapingSlots];    // 4000 x (1 - drive)^2, +inf where the band is not driven
+    bool anyDriven;
+};
+
+// What synthesise needs of the engine parameters, per channel and for the whole block.
+struct SynthesisParams {
+    const double* pan;
+    const double* level;
+    const double* distortion;
+    const double* gain; // g of each channel, from the value mapping
+    double sibilanceGain;
+    double mixHalf;
+    double wet;
+};
+
+struct alignas(64) KernelLanes {
+    LaneGroup<8, 5> octave0;
+    LaneGroup<4, 4> octave0Carrier;
+    LaneGroup<8, 5> middle[4];
+    LaneGroup<4, 5> octave5;
+    LaneGroup<2, 5> rebuildTop;
+    LaneGroup<4, 5> rebuildHigh;
+    LaneGroup<4, 5> rebuildLow;
+    LaneGroup<4, 3> rebuildSplit[2]; // taps of steps 2 and 0 split across the lanes (rebuildSplit)
+
+    // One block's intermediate signals.
+    alignas(64) double octave0Out[BLOCK_SIZE][8];
+    alignas(64) double octave0Bands[BLOCK_SIZE][4];
+    alignas(64) double middleBands[lanes::middleRow(5)][8];
+    alignas(64) double middleOut[lanes::middleRow(5)][8];
+    alignas(64) double octave5Bands[3][4]; // a spare row: the bands are read four lanes from lane 2
+    alignas(64) double sums[lanes::sumsRow(kOctaves)][2]; // left, right
+    BandShaping shaping;
+};
+
+// The vector routines of one instruction set; every one computes exactly what the
+// reference kernel computes, lane by lane and sample by sample.
+struct LaneRoutines {
+    // Scales both inputs, reports and clips overload (the kernel's first steps).
+    void (*scaleInputs)(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
+                        bool& carrierOverload, bool& modulatorOverload);
+    // Runs every analysis filter over the block and sums each channel's envelope samples.
+    void (*analyse)(KernelLanes& lanes, const double* modulator, const double* carrier,
+                    double (&envelopeSum)[kChannels]);
+    // Each channel's smoothed envelope from its summed envelope samples: mean (the sum over
+    // the octave's length), then envelope = mean x c + (1 - c) x envelope with the slew
+    // coefficient c = 1 / (1 + 32 x slew).
+    void (*updateEnvelopes)(const double (&envelopeSum)[kChannels], const double* slew, double* envelope);
+    // VocoderKernel::warp of every channel: v[k] = warp(u[k], f[k]).
+    void (*warp)(const double* u, const double* f, double* v);
+    // Shapes and sums the carrier bands, rebuilds the full rate, adds sibilance and the dry
+    // modulator (which is left scaled by mixHalf), and clips the outputs.
+    void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, double* modulator, double* left,
+                       double* right, bool& leftOverload, bool& rightOverload);
+};
+
+extern const LaneRoutines kPortableLaneRoutines;
+extern const LaneRoutines kAvx2LaneRoutines;
+extern const LaneRoutines kAvx512LaneRoutines;

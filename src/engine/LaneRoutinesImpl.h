@@ -1,0 +1,689 @@
+// The optimised kernel's vector routines, written once and built once per instruction set:
+// each LaneRoutines*.cpp defines LANE_ROUTINES (the table to define) and LANE_WIDE (whether
+// eight-lane groups run as one vector) and includes this file. Everything here has
+// internal linkage, so the copies built with different instruction sets never meet at
+// link time, and no standard-library template is instantiated in them.
+//
+// Exactness: GCC's vector extensions apply each operator lane by lane with the same IEEE
+// operation as scalar code, the build forbids contraction, and every expression below is
+// written in the order of the reference kernel's scalar expression. A lane therefore holds
+// bit for bit what the reference computes for its filter or sample.
+
+#include "KernelLanes.h"
+
+#ifndef LANE_ROUTINES
+#error "define LANE_ROUTINES before including LaneRoutinesImpl.h"
+#endif
+
+namespace {
+
+#define LANE_INLINE inline __attribute__((always_inline))
+
+typedef double V2 __attribute__((vector_size(16)));
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V8 __attribute__((vector_size(64)));
+typedef long long I2 __attribute__((vector_size(16)));
+typedef long long I4 __attribute__((vector_size(32)));
+typedef long long I8 __attribute__((vector_size(64)));
+// The same vectors at any double's address.
+typedef double M2 __attribute__((vector_size(16), aligned(8), may_alias));
+typedef double M4 __attribute__((vector_size(32), aligned(8), may_alias));
+typedef double M8 __attribute__((vector_size(64), aligned(8), may_alias));
+typedef long long N2 __attribute__((vector_size(16), aligned(8), may_alias));
+typedef long long N4 __attribute__((vector_size(32), aligned(8), may_alias));
+typedef long long N8 __attribute__((vector_size(64), aligned(8), may_alias));
+
+template <class V>
+struct Vec;
+template <>
+struct Vec<V2> {
+    static constexpr int kLanes = 2;
+    using Int = I2;
+    using Mem = M2;
+    using IntMem = N2;
+};
+template <>
+struct Vec<V4> {
+    static constexpr int kLanes = 4;
+    using Int = I4;
+    using Mem = M4;
+    using IntMem = N4;
+};
+template <>
+struct Vec<V8> {
+    static constexpr int kLanes = 8;
+    using Int = I8;
+    using Mem = M8;
+    using IntMem = N8;
+};
+
+template <class V>
+LANE_INLINE V load(const double* p) {
+    return *reinterpret_cast<const typename Vec<V>::Mem*>(p);
+}
+template <class V>
+LANE_INLINE typename Vec<V>::Int loadMask(const void* p) {
+    return *reinterpret_cast<const typename Vec<V>::IntMem*>(p);
+}
+template <class V>
+LANE_INLINE void store(double* p, V v) {
+    *reinterpret_cast<typename Vec<V>::Mem*>(p) = v;
+}
+// Written as lists, which the compiler turns into a single broadcast.
+template <class V>
+LANE_INLINE V splat(double x);
+template <>
+LANE_INLINE V2 splat<V2>(double x) {
+    return V2{x, x};
+}
+template <>
+LANE_INLINE V4 splat<V4>(double x) {
+    return V4{x, x, x, x};
+}
+template <>
+LANE_INLINE V8 splat<V8>(double x) {
+    return V8{x, x, x, x, x, x, x, x};
+}
+
+// ---- Biquad sections ------------------------------------------------------------------
+
+// One direct-form-II section of every lane, as in the primitives' filter loop:
+// w = t - a1*d0 - a2*d1, y = w + b1*d0 + b2*d1, evaluated left to right. The new w
+// replaces the older value, so the two delay values swap roles with every sample; the
+// loops below run samples in pairs and so never move a value between registers.
+// The four products are independent of each other and of t; naming them first (the older
+// value's last) lets the register allocator overwrite the older value in place.
+template <class V>
+LANE_INLINE V section(V t, const double* taps, int stride, V newest, V& older) {
+    const V olderB = load<V>(taps + 3 * stride) * older;
+    const V olderA = load<V>(taps + stride) * older;
+    const V newestA = load<V>(taps) * newest;
+    const V newestB = load<V>(taps + 2 * stride) * newest;
+    const V w = t - newestA - olderA;
+    const V y = w + newestB + olderB;
+    older = w;
+    return y;
+}
+
+// The delay values of S sections of V lanes. Between pairs of samples d[s][0] is the
+// newest; after the first sample of a pair it is d[s][1].
+template <class V, int S>
+struct Delays {
+    V d[S][2];
+
+    template <int W>
+    LANE_INLINE void load(const double (&delay)[S][2][W], int offset) {
+        for (int s = 0; s < S; ++s) {
+            d[s][0] = ::load<V>(delay[s][0] + offset);
+            d[s][1] = ::load<V>(delay[s][1] + offset);
+        }
+    }
+    // Only after an even number of samples, when d[s][0] is the newest again.
+    template <int W>
+    LANE_INLINE void save(double (&delay)[S][2][W], int offset) const {
+        for (int s = 0; s < S; ++s) {
+            store(delay[s][0] + offset, d[s][0]);
+            store(delay[s][1] + offset, d[s][1]);
+        }
+    }
+    template <bool Odd>
+    LANE_INLINE V run(V t, const double* taps, int section, int stride) {
+        return Odd ? ::section(t, taps, stride, d[section][1], d[section][0])
+                   : ::section(t, taps, stride, d[section][0], d[section][1]);
+    }
+};
+
+// A signal read one sample per step at a stride (the decimated octaves are read straight
+// out of the rows their decimator wrote, every second row).
+struct Stream {
+    const double* samples;
+    int stride;
+};
+
+enum : unsigned {
+    kModulatorIn = 1,  // every lane reads the modulator
+    kCarrierIn = 2,    // every lane reads the carrier
+    kMixedIn = 3,      // each lane reads what takesCarrier says
+    kMid = 4,          // magnitude and second gain before the last section
+    kSum = 8,          // add up the last section's output
+    kBands = 16,       // keep the output of the first four sections
+    kOut = 32,         // keep the last section's output
+    kOutEven = 64,     // keep it for even samples only (a decimator's output)
+};
+
+// Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even). Outputs are
+// rows of the group's width; `sums` receives the lane sums (kSum).
+template <class V, unsigned Flags, int Offset, int W, int S>
+LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands, double* out,
+                          double* sums) {
+    using Int = typename Vec<V>::Int;
+    Delays<V, S> delays;
+    delays.load(g.delay, Offset);
+    const V gain = load<V>(g.gain + Offset);
+    const Int takesCarrier = loadMask<V>(g.takesCarrier + Offset);
+    V sum = splat<V>(0.0);
+
+    auto sample = [&]<bool Odd>(int i) {
+        // The taps stay in memory, one operand of each product: kept in registers they
+        // would push the delay values out of them. The empty asm hides that the pointer
+        // does not change, so the compiler cannot hoist the loads.
+        const LaneGroup<W, S>* taps = &g;
+        __asm__("" : "+r"(taps));
+        V x;
+        if constexpr ((Flags & kMixedIn) == kMixedIn)
+            x = takesCarrier ? splat<V>(carrier.samples[i * carrier.stride])
+                             : splat<V>(modulator.samples[i * modulator.stride]);
+        else if constexpr ((Flags & kMixedIn) == kCarrierIn)
+            x = splat<V>(carrier.samples[i * carrier.stride]);
+        else
+            x = splat<V>(modulator.samples[i * modulator.stride]);
+        V t = gain * x;
+        constexpr int kFirst = S < 4 ? S : 4;
+#pragma GCC unroll 4
+        for (int s = 0; s < kFirst; ++s) t = delays.template run<Odd>(t, &taps->taps[s][0][Offset], s, W);
+        if constexpr ((Flags & kBands) != 0) store(bands + i * W + Offset, t);
+        if constexpr (S == 5) {
+            if constexpr ((Flags & kMid) != 0)
+                t = V(Int(t) & loadMask<V>(taps->midMask + Offset)) * load<V>(taps->midGain + Offset);
+            t = delays.template run<Odd>(t, &taps->taps[4][0][Offset], 4, W);
+            if constexpr ((Flags & kSum) != 0) sum = sum + t;
+            if constexpr ((Flags & kOut) != 0 || ((Flags & kOutEven) != 0 && !Odd))
+                store(out + i * W + Offset, t);
+        }
+    };
+    for (int i = 0; i < n; i += 2) {
+        sample.template operator()<false>(i);
+        sample.template operator()<true>(i + 1);
+    }
+    delays.save(g.delay, Offset);
+    if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+}
+
+// An eight-lane group: at once on an eight-lane unit, else as two halves with their own
+// flags (each half then skips what none of its lanes needs).
+template <unsigned Flags, unsigned LowFlags, unsigned HighFlags, int S>
+LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, int n, double* bands, double* out,
+                         double* sums) {
+#if LANE_WIDE
+    runGroup<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
+#else
+    runGroup<V4, LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
+    runGroup<V4, HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
+#endif
+}
+
+template <int W>
+LANE_INLINE void collectEnvelopes(const LaneAssignment (&jobs)[W], const double* sums, double (&envelopeSum)[kChannels]) {
+    for (int lane = 0; lane < W; ++lane)
+        if (jobs[lane].job == LaneJob::ModulatorBand) envelopeSum[jobs[lane].index] = sums[lane];
+}
+
+void analyse(KernelLanes& k, const double* modulator, const double* carrier, double (&envelopeSum)[kChannels]) {
+    alignas(64) double sums[8] = {};
+    const Stream m0{modulator, 1};
+    const Stream c0{carrier, 1};
+
+    runWide<kMixedIn | kMid | kSum | kOut, kModulatorIn | kMid | kSum, kMixedIn | kOut>(
+        k.octave0, m0, c0, BLOCK_SIZE, nullptr, &k.octave0Out[0][0], sums);
+    collectEnvelopes(lanes::kOctave0, sums, envelopeSum);
+    runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, m0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                         nullptr);
+
+    Stream m{&k.octave0Out[0][lanes::kOctave0ModulatorOut], 16};
+    Stream c{&k.octave0Out[0][lanes::kOctave0CarrierOut], 16};
+    for (int o = 1; o < kOctaves - 1; ++o) {
+        double* bands = &k.middleBands[lanes::middleRow(o)][0];
+        double* out = &k.middleOut[lanes::middleRow(o)][0];
+        runWide<kMixedIn | kMid | kSum | kBands | kOutEven, kModulatorIn | kMid | kSum | kOutEven,
+                kCarrierIn | kBands | kOutEven>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
+        collectEnvelopes(lanes::kMiddle[o - 1], sums, envelopeSum);
+        m = {out + lanes::kMiddleModulatorOut, 16};
+        c = {out + lanes::kMiddleCarrierOut, 16};
+    }
+    runGroup<V4, kMixedIn | kMid | kSum | kBands, 0>(k.octave5, m, c, BLOCK_SIZE >> (kOctaves - 1),
+                                                     &k.octave5Bands[0][0], nullptr, sums);
+    collectEnvelopes(lanes::kOctave5, sums, envelopeSum);
+}
+
+// Samples per block of each channel's octave.
+constexpr double kLengthOfChannel[kChannels] = {2, 2, 4, 4, 4, 8, 8, 8, 16, 16, 16, 32, 32, 32, 64, 64, 64, 64};
+
+template <class V>
+LANE_INLINE void updateEnvelopesAt(const double* sum, const double* slew, double* envelope, int k) {
+    const V one = splat<V>(1.0);
+    const V c = one / (one + splat<V>(32.0) * load<V>(slew + k));
+    const V mean = load<V>(sum + k) / load<V>(kLengthOfChannel + k);
+    store(envelope + k, mean * c + (one - c) * load<V>(envelope + k));
+}
+
+void updateEnvelopes(const double (&envelopeSum)[kChannels], const double* slew, double* envelope) {
+    static_assert(kChannels == 4 * 4 + 2);
+    for (int k = 0; k < 16; k += 4) updateEnvelopesAt<V4>(envelopeSum, slew, envelope, k);
+    updateEnvelopesAt<V2>(envelopeSum, slew, envelope, 16);
+}
+
+// VocoderKernel::warp lane by lane: both branches are computed and the knee picks one.
+template <class V>
+LANE_INLINE void warpAt(const double* u, const double* f, double* v, int k) {
+    const V x = load<V>(u + k);
+    const V bend = load<V>(f + k);
+    const V zero = splat<V>(0.0);
+    const V top = splat<V>(16000.0);
+    V d = x > zero ? x : zero;
+    d = d > top ? top : d;
+    const V one = splat<V>(1.0);
+    const V below = d * ((one + bend) * (one + bend));
+    const V above = d + splat<V>(2.0 / 3.0) * (top - d) * (bend + bend * bend / splat<V>(2.0));
+    store(v + k, d < splat<V>(4000.0) ? below : above);
+}
+
+void warp(const double* u, const double* f, double* v) {
+    for (int k = 0; k < 16; k += 4) warpAt<V4>(u, f, v, k);
+    warpAt<V2>(u, f, v, 16);
+}
+
+// ---- Shaping and summing the carrier bands ----------------------------------------------
+
+LANE_INLINE V4 reversed(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+
+// Each channel's band factors and drive, four channels at a time; the last four overlap
+// the ones before, which only writes the same values twice. A band that is not driven gets
+// the divisor 1 and limits of -inf and +inf: no sample passes a limit and s / 1 is s, so
+// the same code leaves it exactly as it was.
+LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
+    I4 anyDriven = {0, 0, 0, 0};
+    const V4 one = splat<V4>(1.0);
+    const V4 infinity = splat<V4>(__builtin_inf());
+    for (int k = 0;; k += 4) {
+        if (k > kChannels - 4) k = kChannels - 4;
+        const V4 pan = load<V4>(p.pan + k);
+        const V4 g = load<V4>(p.gain + k);
+        const V4 level = load<V4>(p.level + k);
+        const V4 x = load<V4>(p.distortion + k);
+        store(shaping.left + k + 2, (one - pan) * g * level);
+        store(shaping.right + k + 2, (one + pan) * g * level);
+        const I4 driven = ~(x < splat<V4>(0.005));
+        const V4 divisor = (one - x) * (one - x);
+        store(shaping.divisor + k + 2, driven ? divisor : one);
+        store(shaping.low + k + 2, driven ? splat<V4>(-4000.0) * divisor : -infinity);
+        store(shaping.high + k + 2, driven ? splat<V4>(4000.0) * divisor : infinity);
+        anyDriven |= driven;
+        if (k == kChannels - 4) break;
+    }
+    shaping.anyDriven = (anyDriven[0] | anyDriven[1] | anyDriven[2] | anyDriven[3]) != 0;
+}
+
+// The drive of each lane's band: -4000 below low, +4000 above high, s / divisor between.
+LANE_INLINE V4 drive(V4 s, V4 divisor, V4 low, V4 high) {
+    const V4 q = s / divisor;
+    const V4 r = s > high ? splat<V4>(4000.0) : q;
+    return s < low ? splat<V4>(-4000.0) : r;
+}
+
+// Each row holds one sample of the octave's bands (channels in processing order, highest
+// first). The left and right sums start from 0 and take the bands in that order, as the
+// reference adds them band by band. Four rows at a time are turned into four columns, one
+// channel's samples each, so that the drive and the factors are per column and the sums
+// come out per sample; the sums are then interleaved into left, right pairs.
+template <int Count, bool Driven>
+LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
+                            double* sums) {
+    const int first = lanes::kShapingFirst[octave];
+    V4 left[Count], right[Count], divisor[Count], low[Count], high[Count];
+    for (int j = 0; j < Count; ++j) {
+        // Channel j of the rows sits at slot first + 3 - j of the shaping.
+        left[j] = splat<V4>(shaping.left[first + 3 - j]);
+        right[j] = splat<V4>(shaping.right[first + 3 - j]);
+        divisor[j] = splat<V4>(shaping.divisor[first + 3 - j]);
+        low[j] = splat<V4>(shaping.low[first + 3 - j]);
+        high[j] = splat<V4>(shaping.high[first + 3 - j]);
+    }
+    for (int i = 0; i < n; i += 4) {
+        const V4 r0 = load<V4>(rows + i * stride);
+        const V4 r1 = load<V4>(rows + (i + 1) * stride);
+        const V4 r2 = load<V4>(rows + (i + 2) * stride);
+        const V4 r3 = load<V4>(rows + (i + 3) * stride);
+        const V4 lo01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
+        const V4 hi01 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
+        const V4 lo23 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
+        const V4 hi23 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
+        V4 column[4];
+        column[0] = __builtin_shufflevector(lo01, lo23, 0, 1, 4, 5);
+        column[1] = __builtin_shufflevector(hi01, hi23, 0, 1, 4, 5);
+        column[2] = __builtin_shufflevector(lo01, lo23, 2, 3, 6, 7);
+        column[3] = __builtin_shufflevector(hi01, hi23, 2, 3, 6, 7);
+        V4 l = splat<V4>(0.0);
+        V4 r = splat<V4>(0.0);
+        for (int j = 0; j < Count; ++j) {
+            V4 band = column[j];
+            if constexpr (Driven) band = drive(band, divisor[j], low[j], high[j]);
+            l = l + band * left[j];
+            r = r + band * right[j];
+        }
+        store(sums + 2 * i, __builtin_shufflevector(l, r, 0, 4, 1, 5));
+        store(sums + 2 * i + 4, __builtin_shufflevector(l, r, 2, 6, 3, 7));
+    }
+}
+
+// Two rows at a time, for the lowest octave's two samples.
+template <int Count, bool Driven>
+LANE_INLINE void sumRows(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
+                         double* sums) {
+    const int first = lanes::kShapingFirst[octave];
+    const V4 left = reversed(load<V4>(shaping.left + first));
+    const V4 right = reversed(load<V4>(shaping.right + first));
+    const V4 divisor = reversed(load<V4>(shaping.divisor + first));
+    const V4 low = reversed(load<V4>(shaping.low + first));
+    const V4 high = reversed(load<V4>(shaping.high + first));
+    for (int i = 0; i < n; i += 2) {
+        V4 first = load<V4>(rows + i * stride);
+        V4 second = load<V4>(rows + (i + 1) * stride);
+        if constexpr (Driven) {
+            first = drive(first, divisor, low, high);
+            second = drive(second, divisor, low, high);
+        }
+        // Band j's left and right of both rows: [l_j r_j | l'_j r'_j].
+        const V4 l = first * left, r = first * right;
+        const V4 l2 = second * left, r2 = second * right;
+        const V4 even = __builtin_shufflevector(l, r, 0, 4, 2, 6);
+        const V4 odd = __builtin_shufflevector(l, r, 1, 5, 3, 7);
+        const V4 even2 = __builtin_shufflevector(l2, r2, 0, 4, 2, 6);
+        const V4 odd2 = __builtin_shufflevector(l2, r2, 1, 5, 3, 7);
+        V4 sum = splat<V4>(0.0) + __builtin_shufflevector(even, even2, 0, 1, 4, 5);
+        if constexpr (Count > 1) sum = sum + __builtin_shufflevector(odd, odd2, 0, 1, 4, 5);
+        if constexpr (Count > 2) sum = sum + __builtin_shufflevector(even, even2, 2, 3, 6, 7);
+        if constexpr (Count > 3) sum = sum + __builtin_shufflevector(odd, odd2, 2, 3, 6, 7);
+        store(sums + 2 * i, sum);
+    }
+}
+
+template <int Count, bool Columns>
+LANE_INLINE void sumOctave(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
+                           double* sums) {
+    if constexpr (Columns) {
+        if (shaping.anyDriven)
+            sumColumns<Count, true>(rows, stride, n, shaping, octave, sums);
+        else
+            sumColumns<Count, false>(rows, stride, n, shaping, octave, sums);
+    } else {
+        if (shaping.anyDriven)
+            sumRows<Count, true>(rows, stride, n, shaping, octave, sums);
+        else
+            sumRows<Count, false>(rows, stride, n, shaping, octave, sums);
+    }
+}
+
+// ---- Rebuilding the full rate -------------------------------------------------------------
+
+// The interpolation low-pass of some rebuild lanes over a run of samples. The run may be
+// odd: its last sample then moves the delay values back into place.
+template <class V, int Offset, int W>
+struct RebuildLanes {
+    LaneGroup<W, 5>& g;
+    Delays<V, 5> delays;
+    const V gain;
+
+    LANE_INLINE explicit RebuildLanes(LaneGroup<W, 5>& group) : g(group), gain(load<V>(group.gain + Offset)) {
+        delays.load(g.delay, Offset);
+    }
+    LANE_INLINE ~RebuildLanes() { delays.save(g.delay, Offset); }
+
+    // One zero-stuffed input sample through each lane's low-pass.
+    template <bool Odd>
+    LANE_INLINE V step(V x) {
+        V t = gain * x;
+#pragma GCC unroll 5
+        for (int s = 0; s < 5; ++s) t = delays.template run<Odd>(t, &g.taps[s][0][Offset], s, W);
+        return t;
+    }
+    // A single sample: afterwards the newest values are back in d[s][0].
+    LANE_INLINE V single(V x) {
+        const V y = step<false>(x);
+        for (int s = 0; s < 5; ++s) {
+            const V newest = delays.d[s][1];
+            delays.d[s][1] = delays.d[s][0];
+            delays.d[s][0] = newest;
+        }
+        return y;
+    }
+};
+
+
+LANE_INLINE V2 stuffed(const double* pair) { return V2{2.0, 2.0} * load<V2>(pair); }
+LANE_INLINE void addTo(double* pair, V2 v) { store(pair, load<V2>(pair) + v); }
+
+// Brings `from` up to twice the rate into `to`, samples [first, last) of the step: sample
+// 2i is twice from[i], sample 2i + 1 is zero, both through the lanes' low-pass, and the
+// result is added to what `to` holds (pairs of left, right).
+template <int Offset, int W>
+LANE_INLINE void rebuildAlone(LaneGroup<W, 5>& g, const double* from, double* to, int first, int last) {
+    RebuildLanes<V2, Offset, W> lanes(g);
+    const V2 zero{0.0, 0.0};
+    // `in` is always the input of the next even sample.
+    double* out = to + 2 * first;
+    const double* in = from + 2 * ((first + 1) / 2);
+    if ((last - first) & 1) {
+        const bool odd = first & 1;
+        addTo(out, lanes.single(odd ? zero : stuffed(in)));
+        out += 2;
+        if (!odd) in += 2;
+        ++first;
+    }
+    double* const end = to + 2 * last;
+    if (first & 1) {
+        for (; out != end; out += 4, in += 2) {
+            addTo(out, lanes.template step<false>(zero));
+            addTo(out + 2, lanes.template step<true>(stuffed(in)));
+        }
+    } else {
+        for (; out != end; out += 4, in += 2) {
+            addTo(out, lanes.template step<false>(stuffed(in)));
+            addTo(out + 2, lanes.template step<true>(zero));
+        }
+    }
+}
+
+// The follower's last run alone, with its cascade split across the four lanes: sections
+// 1-3 of sample j in lanes 0, 1 and sections 4, 5 of sample j - 2 in lanes 2, 3, which take
+// what lanes 0, 1 left two steps before. Each lane still runs its sections in order on its
+// samples; the split only fills the two lanes the follower alone would leave idle. `split`
+// holds the taps in that arrangement (its third slot is unused in lanes 2, 3). In the first
+// two steps lanes 2, 3 have nothing to do and in the last two lanes 0, 1: their state is
+// put back afterwards.
+template <int Offset>
+LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* to,
+                              int first, int last) {
+    constexpr int kLow[3] = {0, 1, 2};  // the sections lanes 0, 1 run in each slot
+    constexpr int kHigh[3] = {3, 4, 4}; // lanes 2, 3 (the last slot's state is never used)
+    Delays<V4, 3> delays;
+    for (int slot = 0; slot < 3; ++slot)
+        for (int j = 0; j < 2; ++j)
+            delays.d[slot][j] = __builtin_shufflevector(load<V2>(g.delay[kLow[slot]][j] + Offset),
+                                                        load<V2>(g.delay[kHigh[slot]][j] + Offset), 0, 1, 2, 3);
+    const V2 gain = load<V2>(g.gain + Offset);
+    const V2 zero{0.0, 0.0};
+    const V2 quiet = gain * zero; // an odd sample's input is a stuffed zero
+    V2 held[2] = {zero, zero};    // lanes 0, 1's output of the last two steps
+
+    // Step k: lanes 0, 1 take `input` (already through the gain), lanes 2, 3 held[k & 1].
+    auto step = [&]<bool Odd>(V2 input, V2& heldSlot) -> V2 {
+        const LaneGroup<4, 3>* taps = &split;
+        __asm__("" : "+r"(taps));
+        V4 t = __builtin_shufflevector(input, heldSlot, 0, 1, 2, 3);
+        t = delays.template run<Odd>(t, &taps->taps[0][0][0], 0, 4);
+        t = delays.template run<Odd>(t, &taps->taps[1][0][0], 1, 4);
+        const V2 out = __builtin_shufflevector(t, t, 2, 3);
+        t = delays.template run<Odd>(t, &taps->taps[2][0][0], 2, 4);
+        heldSlot = __builtin_shufflevector(t, t, 0, 1);
+        return out;
+    };
+    auto inputOf = [&](int j) { return (j & 1) ? quiet : gain * stuffed(from + 2 * (j / 2)); };
+    auto keep = [&](const Delays<V4, 3>& saved, bool lowHalf) {
+        for (int slot = 0; slot < 3; ++slot)
+            for (int j = 0; j < 2; ++j)
+                delays.d[slot][j] = lowHalf ? __builtin_shufflevector(saved.d[slot][j], delays.d[slot][j], 0, 1, 6, 7)
+                                            : __builtin_shufflevector(delays.d[slot][j], saved.d[slot][j], 0, 1, 6, 7);
+    };
+
+    // Lanes 2, 3 idle for the first two samples.
+    Delays<V4, 3> saved = delays;
+    step.template operator()<false>(inputOf(first), held[0]);
+    step.template operator()<true>(inputOf(first + 1), held[1]);
+    keep(saved, false);
+    int j = first + 2;
+    for (; j + 1 < last; j += 2) {
+        addTo(to + 2 * (j - 2), step.template operator()<false>(inputOf(j), held[0]));
+        addTo(to + 2 * (j - 1), step.template operator()<true>(inputOf(j + 1), held[1]));
+    }
+    const bool single = j < last;
+    if (single) {
+        addTo(to + 2 * (j - 2), step.template operator()<false>(inputOf(j), held[0]));
+        for (int slot = 0; slot < 3; ++slot) {
+            const V4 newest = delays.d[slot][1];
+            delays.d[slot][1] = delays.d[slot][0];
+            delays.d[slot][0] = newest;
+        }
+        const V2 h = held[0];
+        held[0] = held[1];
+        held[1] = h;
+    }
+    // Lanes 0, 1 idle for the last two.
+    saved = delays;
+    addTo(to + 2 * (last - 2), step.template operator()<false>(zero, held[0]));
+    addTo(to + 2 * (last - 1), step.template operator()<true>(zero, held[1]));
+    keep(saved, true);
+
+    for (int slot = 0; slot < 3; ++slot)
+        for (int k = 0; k < 2; ++k) {
+            store(g.delay[kLow[slot]][k] + Offset, __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 0, 1));
+            if (slot < 2)
+                store(g.delay[kHigh[slot]][k] + Offset,
+                      __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 2, 3));
+        }
+}
+
+// Two steps of the rebuild chained: the lead (lanes 0, 1) brings octave a up into a - 1,
+// the follower (lanes 2, 3) brings a - 1 up into a - 2 one sample behind the lead, so it
+// only ever reads sums the lead has finished. For the lead's first sample only the lead
+// runs, for the follower's last samples only the follower.
+LANE_INLINE void rebuildChained(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* middle,
+                                double* to, int leadLength) {
+    rebuildAlone<0>(g, from, middle, 0, 1);
+    {
+        RebuildLanes<V4, 0, 4> both(g);
+        const V2 zero{0.0, 0.0};
+        // At lead sample s (odd) the lead's input is a stuffed zero and the follower's sample
+        // s - 1 is even; at s + 1 the lead reads from[(s + 1) / 2] and the follower's sample
+        // s is a zero.
+        double* lead = middle + 2;         // the lead's output pair s
+        double* follow = to;               // the follower's output pair s - 1
+        const double* leadIn = from + 2;   // from[(s + 1) / 2]
+        const double* followIn = middle;   // middle[(s - 1) / 2]
+        double* const leadEnd = middle + 2 * (leadLength - 1);
+        for (; lead != leadEnd; lead += 4, follow += 4, leadIn += 2, followIn += 2) {
+            V4 y = both.template step<false>(__builtin_shufflevector(zero, stuffed(followIn), 0, 1, 2, 3));
+            addTo(lead, __builtin_shufflevector(y, y, 0, 1));
+            addTo(follow, __builtin_shufflevector(y, y, 2, 3));
+            y = both.template step<true>(__builtin_shufflevector(stuffed(leadIn), zero, 0, 1, 2, 3));
+            addTo(lead + 2, __builtin_shufflevector(y, y, 0, 1));
+            addTo(follow + 2, __builtin_shufflevector(y, y, 2, 3));
+        }
+        const V4 y = both.single(__builtin_shufflevector(zero, stuffed(followIn), 0, 1, 2, 3));
+        addTo(lead, __builtin_shufflevector(y, y, 0, 1));
+        addTo(follow, __builtin_shufflevector(y, y, 2, 3));
+    }
+    rebuildSplit<2>(g, split, middle, to, leadLength - 1, 2 * leadLength);
+}
+
+// ---- Inputs and outputs -------------------------------------------------------------------
+
+// The overload test of the reference: the largest value found from the first sample on is
+// above the clip level, or the smallest below its negative. A NaN first sample hides
+// everything; later NaNs are passed over. `v > high ? v : high` is what the reference's
+// running maximum does with each value, lane by lane.
+struct Extremes {
+    V4 high = splat<V4>(-__builtin_inf());
+    V4 low = splat<V4>(__builtin_inf());
+    LANE_INLINE void add(V4 v) {
+        high = v > high ? v : high;
+        low = v < low ? v : low;
+    }
+    LANE_INLINE bool beyondClip(double first) const {
+        const I4 beyond = (high > splat<V4>(kClipLevel)) | (low < splat<V4>(-kClipLevel));
+        return first == first && (beyond[0] | beyond[1] | beyond[2] | beyond[3]) != 0;
+    }
+};
+
+LANE_INLINE V4 clip(V4 v) {
+    const V4 top = splat<V4>(kClipLevel);
+    const V4 bottom = splat<V4>(-kClipLevel);
+    v = v > top ? top : v;
+    return v < bottom ? bottom : v;
+}
+
+// Scales a block by its level, reports overload and clips it.
+LANE_INLINE bool scaleAndClip(double* block, double level) {
+    const V4 gain = splat<V4>(level);
+    Extremes extremes;
+    for (int i = 0; i < BLOCK_SIZE; i += 4) {
+        const V4 v = load<V4>(block + i) * gain;
+        extremes.add(v);
+        store(block + i, clip(v));
+    }
+    return extremes.beyondClip(block[0]); // the clip keeps a NaN a NaN
+}
+
+void scaleInputs(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
+                 bool& carrierOverload, bool& modulatorOverload) {
+    carrierOverload = scaleAndClip(carrier, carrierLevel);
+    modulatorOverload = scaleAndClip(modulator, modulatorLevel);
+}
+
+void synthesise(KernelLanes& k, const SynthesisParams& p, double* modulator, double* left, double* right,
+                bool& leftOverload, bool& rightOverload) {
+    using lanes::sumsRow;
+    BandShaping& shaping = k.shaping;
+    shapeBands(shaping, p);
+    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
+    for (int o = 1; o < kOctaves - 1; ++o)
+        sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
+                           shaping, o, &k.sums[sumsRow(o)][0]);
+    sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5,
+                        &k.sums[sumsRow(5)][0]);
+
+    double* sums[kOctaves];
+    for (int o = 0; o < kOctaves; ++o) sums[o] = &k.sums[sumsRow(o)][0];
+    rebuildAlone<0>(k.rebuildTop, sums[5], sums[4], 0, 2 * (BLOCK_SIZE >> 5));
+    rebuildChained(k.rebuildHigh, k.rebuildSplit[0], sums[4], sums[3], sums[2], 2 * (BLOCK_SIZE >> 4));
+    rebuildChained(k.rebuildLow, k.rebuildSplit[1], sums[2], sums[1], sums[0], 2 * (BLOCK_SIZE >> 2));
+
+    const V4 sibilance = splat<V4>(p.sibilanceGain);
+    const V4 dry = splat<V4>(p.mixHalf);
+    const V4 wetGain = splat<V4>(p.wet);
+    const double* sib = &k.octave0Out[0][lanes::kOctave0SibilanceOut];
+    Extremes leftExtremes, rightExtremes;
+    for (int i = 0; i < BLOCK_SIZE; i += 4) {
+        const V4 a = load<V4>(sums[0] + 2 * i);
+        const V4 b = load<V4>(sums[0] + 2 * i + 4);
+        V4 l = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+        V4 r = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+        const V4 s = V4{sib[8 * i], sib[8 * i + 8], sib[8 * i + 16], sib[8 * i + 24]} * sibilance;
+        l = l + s;
+        r = r + s;
+        const V4 m = load<V4>(modulator + i) * dry;
+        store(modulator + i, m);
+        l = l * wetGain + m;
+        r = r * wetGain + m;
+        leftExtremes.add(l);
+        rightExtremes.add(r);
+        store(left + i, clip(l));
+        store(right + i, clip(r));
+    }
+    // The clip keeps a NaN first sample a NaN.
+    leftOverload = leftExtremes.beyondClip(left[0]);
+    rightOverload = rightExtremes.beyondClip(right[0]);
+}
+
+} // namespace
+
+extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse, updateEnvelopes, warp, synthesise};

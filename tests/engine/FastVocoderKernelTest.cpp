@@ -1,0 +1,246 @@
+#include "ChannelBank.h"
+#include "FastVocoderKernel.h"
+#include "NspReports.h"
+#include "VocoderKernel.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <string>
+#include <tuple>
+
+namespace {
+
+using Block = std::array<double, BLOCK_SIZE>;
+
+// Same bits, except that any NaN equals any NaN: a NaN's payload depends on which operand
+// the hardware passes on, which is no part of the sound.
+bool sameDouble(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+template <std::size_t N>
+::testing::AssertionResult sameArray(const char* what, const std::array<double, N>& expected,
+                                     const std::array<double, N>& actual) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (!sameDouble(expected[i], actual[i]))
+            return ::testing::AssertionFailure() << what << "[" << i << "]: reference " << expected[i]
+                                                 << ", optimised " << actual[i];
+    return ::testing::AssertionSuccess();
+}
+
+// Every bank and switch at random; the ranges cover what the controls produce and more.
+void randomise(EngineParams& p, std::mt19937& random) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_int_distribution<int> channel(0, kChannels - 1), blocks(0, kHistoryLength - 1);
+    auto chance = [&](double probability) { return unit(random) < probability; };
+    for (int k = 0; k < kChannels; ++k) {
+        p.level[k] = 0.004 * unit(random);
+        p.pan[k] = 2.0 * unit(random) - 1.0;
+        p.distortion[k] = chance(0.5) ? 0.0 : 0.99 * unit(random);
+        p.delay[k] = blocks(random);
+        p.echoTime[k] = chance(0.3) ? 0 : blocks(random);
+        p.echo[k] = unit(random);
+        p.regeneration[k] = 0.95 * unit(random);
+        p.slew[k] = 2.0 * unit(random);
+        p.warp[k] = 2.0 * unit(random) - 1.0;
+        p.source[k] = chance(0.5) ? k : channel(random);
+    }
+    p.shift = chance(0.5) ? 0 : channel(random) - kChannels / 2;
+    p.hold = chance(0.1);
+    p.sampleHold = chance(0.2);
+    p.enhance = chance(0.3);
+    p.smooth = chance(0.3);
+    p.eq = chance(0.1);
+    p.mix = chance(0.5) ? 0.0 : unit(random);
+    p.sibilance = 2.0 * unit(random);
+    p.carrierLevel = 0.001 + 2.0 * unit(random);
+    p.modulatorLevel = 0.001 + 2.0 * unit(random);
+}
+
+// A reference kernel and an optimised one, each on its own bank, fed the same blocks.
+class KernelPair {
+public:
+    KernelPair(FilterWidth width, LanePath path) : fast_(fastBank_, path) {
+        referenceBank_.initialise(false, width);
+        fastBank_.initialise(false, width);
+    }
+    ~KernelPair() {
+        referenceBank_.release();
+        fastBank_.release();
+    }
+
+    void setWidth(FilterWidth width) {
+        referenceBank_.initialise(true, width);
+        fastBank_.initialise(true, width);
+    }
+
+    // Runs one block through both and compares everything a caller can see afterwards.
+    ::testing::AssertionResult run(const EngineParams& params, const Block& carrier, const Block& modulator) {
+        Block referenceCarrier = carrier, referenceModulator = modulator, fastCarrier = carrier,
+              fastModulator = modulator;
+        Block referenceLeft{}, referenceRight{}, fastLeft{}, fastRight{};
+        const Overloads expected = reference_.process(params, referenceCarrier.data(), referenceModulator.data(),
+                                                      referenceLeft.data(), referenceRight.data());
+        const Overloads actual =
+            fast_.process(params, fastCarrier.data(), fastModulator.data(), fastLeft.data(), fastRight.data());
+        for (auto result : {sameArray("left", referenceLeft, fastLeft), sameArray("right", referenceRight, fastRight),
+                            sameArray("carrier", referenceCarrier, fastCarrier),
+                            sameArray("modulator", referenceModulator, fastModulator),
+                            sameArray("value", reference_.values(), fast_.values()),
+                            sameArray("envelope", reference_.envelopes(), fast_.envelopes()),
+                            sameArray("gain", reference_.gains(), fast_.gains())})
+            if (!result) return result;
+        if (expected.carrier != actual.carrier || expected.modulator != actual.modulator ||
+            expected.left != actual.left || expected.right != actual.right)
+            return ::testing::AssertionFailure() << "overload indicators differ";
+        if (reference_.position() != fast_.position()) return ::testing::AssertionFailure() << "positions differ";
+        energy_ += referenceLeft[0] * referenceLeft[0] + referenceRight[BLOCK_SIZE - 1] * referenceRight[BLOCK_SIZE - 1];
+        return ::testing::AssertionSuccess();
+    }
+
+    const FastVocoderKernel& fast() const { return fast_; }
+    // Sum of squares of a few output samples, to show that the runs carried sound.
+    double energy() const { return energy_; }
+
+private:
+    ChannelBank referenceBank_, fastBank_;
+    VocoderKernel reference_{referenceBank_};
+    FastVocoderKernel fast_;
+    double energy_ = 0.0;
+};
+
+// Speech-like and synthetic material: partials with moving levels, noise, silence, tiny
+// values and blocks far beyond the clip level.
+class Signal {
+public:
+    explicit Signal(unsigned seed) : random_(seed) {}
+
+    void next(Block& carrier, Block& modulator) {
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        if (unit(random_) < 0.05) kind_ = static_cast<int>(unit(random_) * 5);
+        for (int i = 0; i < BLOCK_SIZE; ++i, ++t_) {
+            const double x = double(t_) / kEngineRate;
+            const double voice = (0.6 + 0.4 * std::sin(18.0 * x)) *
+                                 (7000 * std::sin(2 * std::numbers::pi * 190 * x) + 3000 * std::sin(2 * std::numbers::pi * 1250 * x) +
+                                  1500 * std::sin(2 * std::numbers::pi * 3900 * x));
+            const double noise = 20000.0 * (unit(random_) - 0.5);
+            switch (kind_) {
+            case 0: modulator[i] = voice + 0.1 * noise; break;
+            case 1: modulator[i] = noise; break;
+            case 2: modulator[i] = 0.0; break;
+            case 3: modulator[i] = 1e-3 * noise; break;
+            default: modulator[i] = 4.0 * voice; break;
+            }
+            carrier[i] = kind_ == 2 ? 0.0 : (t_ % 97 < 48 ? 14000.0 : -14000.0) + 0.2 * noise;
+        }
+    }
+
+private:
+    std::mt19937 random_;
+    long t_ = 0;
+    int kind_ = 0;
+};
+
+using KernelCase = std::tuple<LanePath, FilterWidth>;
+
+class OptimisedKernel : public NspReports, public ::testing::WithParamInterface<KernelCase> {};
+
+TEST_P(OptimisedKernel, MatchesTheReferenceBitForBitOverALongRandomRun) {
+    const auto [path, width] = GetParam();
+    if (!lanePathRuns(path)) GTEST_SKIP() << lanePathName(path) << " does not run on this machine";
+    KernelPair kernels(width, path);
+    ASSERT_EQ(kernels.fast().path(), path);
+    std::mt19937 random(static_cast<unsigned>(17 + 3 * static_cast<int>(path) + static_cast<int>(width)));
+    Signal signal(static_cast<unsigned>(width) + 5);
+    EngineParams params;
+    Block carrier, modulator;
+    for (int block = 0; block < 3000; ++block) {
+        if (block % 40 == 20) randomise(params, random);
+        params.shTick = random() % 5 == 0;
+        signal.next(carrier, modulator);
+        ASSERT_TRUE(kernels.run(params, carrier, modulator)) << "block " << block;
+    }
+    EXPECT_GT(kernels.energy(), 0.0);
+    EXPECT_TRUE(reports().empty());
+}
+
+TEST_P(OptimisedKernel, MatchesTheReferenceAcrossWidthChangesMidStream) {
+    const auto [path, width] = GetParam();
+    if (!lanePathRuns(path)) GTEST_SKIP() << lanePathName(path) << " does not run on this machine";
+    KernelPair kernels(width, path);
+    std::mt19937 random(5);
+    Signal signal(9);
+    EngineParams params;
+    randomise(params, random);
+    params.distortion.fill(0.0);
+    Block carrier, modulator;
+    // Every width after every other, the same one again too, at varying points of the run.
+    constexpr FilterWidth kSequence[] = {FilterWidth::Wide,   FilterWidth::Narrow, FilterWidth::Narrow,
+                                         FilterWidth::Normal, FilterWidth::Wide,   FilterWidth::Normal};
+    int block = 0;
+    for (FilterWidth next : kSequence) {
+        for (int end = block + 50 + static_cast<int>(random() % 90); block < end; ++block) {
+            signal.next(carrier, modulator);
+            ASSERT_TRUE(kernels.run(params, carrier, modulator)) << "block " << block;
+        }
+        kernels.setWidth(next);
+    }
+    for (int end = block + 200; block < end; ++block) {
+        signal.next(carrier, modulator);
+        ASSERT_TRUE(kernels.run(params, carrier, modulator)) << "block " << block;
+    }
+    EXPECT_GT(kernels.energy(), 0.0);
+}
+
+std::string caseName(const ::testing::TestParamInfo<KernelCase>& info) {
+    constexpr const char* kWidths[] = {"Normal", "Narrow", "Wide"};
+    return std::string(lanePathName(std::get<0>(info.param))) + kWidths[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPathAndWidth, OptimisedKernel,
+                         ::testing::Combine(::testing::Values(LanePath::Portable, LanePath::Avx2, LanePath::Avx512),
+                                            ::testing::Values(FilterWidth::Normal, FilterWidth::Narrow,
+                                                              FilterWidth::Wide)),
+                         caseName);
+
+using OptimisedKernelEdges = NspReports;
+
+TEST_F(OptimisedKernelEdges, InfinitiesAndNaNsLandInTheSamePlacesAsInTheReference) {
+    for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+        if (!lanePathRuns(path)) continue;
+        KernelPair kernels(FilterWidth::Normal, path);
+        Signal signal(3);
+        EngineParams params;
+        Block carrier, modulator;
+        for (int block = 0; block < 40; ++block) {
+            signal.next(carrier, modulator);
+            if (block == 10) modulator[0] = std::numeric_limits<double>::quiet_NaN(); // hides overload
+            if (block == 20) carrier[33] = std::numeric_limits<double>::infinity();
+            if (block == 30) modulator[5] = -std::numeric_limits<double>::infinity();
+            ASSERT_TRUE(kernels.run(params, carrier, modulator)) << lanePathName(path) << " block " << block;
+        }
+    }
+}
+
+TEST_F(OptimisedKernelEdges, TheBestPathRunsHereAndAPathThatCannotRunFallsBackToPortable) {
+    EXPECT_TRUE(lanePathRuns(LanePath::Portable));
+    EXPECT_TRUE(lanePathRuns(bestLanePath()));
+    ChannelBank bank;
+    bank.initialise(false, FilterWidth::Normal);
+    for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+        FastVocoderKernel kernel(bank, path);
+        EXPECT_EQ(kernel.path(), lanePathRuns(path) ? path : LanePath::Portable) << lanePathName(path);
+    }
+    EXPECT_EQ(FastVocoderKernel(bank).path(), bestLanePath());
+    bank.release();
+}
+
+} // namespace
