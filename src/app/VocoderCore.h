@@ -1,12 +1,12 @@
 #pragma once
 
 #include "CRandom.h"
-#include "CarrierGenerator.h"
 #include "ChannelBank.h"
 #include "ChannelMap.h"
 #include "ControlModel.h"
 #include "ControlState.h"
 #include "EngineParams.h"
+#include "FastCarrierGenerator.h"
 #include "FastVocoderKernel.h"
 #include "FileBlock.h"
 #include "MidiAssignment.h"
@@ -42,9 +42,10 @@ public:
     ChannelMap channelMap;
 
     ChannelBank filterBank;
-    // The optimised kernel; VocoderKernel is the reference it is tested against.
+    // The optimised kernel and generator; VocoderKernel and CarrierGenerator are the
+    // references they are tested against.
     FastVocoderKernel kernel{filterBank};
-    CarrierGenerator generator{filterBank};
+    FastCarrierGenerator generator{filterBank};
     EngineParams params;
 
     FileBlockList carrierFile, modulatorFile; // empty = none loaded

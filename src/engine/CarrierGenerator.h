@@ -27,6 +27,9 @@ public:
     std::uint32_t counter() const { return counter_; }
     // The last block before decimation, at four times the engine rate.
     const std::array<double, kRawLength>& rawBlock() const { return raw_; }
+    // Sets the sample counter, which otherwise only ever counts on: tests reach its
+    // wrap-around without running 27 hours of blocks.
+    void setCounter(std::uint32_t counter) { counter_ = counter; }
 
     // The tracked period for a knob period and the lowest channel values; the knob's period
     // when the values carry no centroid (all zero).

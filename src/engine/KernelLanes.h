@@ -130,8 +130,17 @@ struct alignas(64) KernelLanes {
     BandShaping shaping;
 };
 
+// A five-section half-band low-pass as BiquadCascade holds it: the normalised taps (gain,
+// then a1/a0 a2/a0 b1/b0 b2/b0 per section) and the delay line, which the routines below
+// read and write in place.
+struct HalfBandState {
+    const double* taps;
+    double* delay;
+};
+
 // The vector routines of one instruction set; every one computes exactly what the
-// reference kernel computes, lane by lane and sample by sample.
+// reference (the reference kernel, the primitives' filter loop) computes, lane by lane and
+// sample by sample.
 struct LaneRoutines {
     // Scales both inputs, reports and clips overload (the kernel's first steps).
     void (*scaleInputs)(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
@@ -149,6 +158,16 @@ struct LaneRoutines {
     // modulator (which is left scaled by mixHalf), and clips the outputs.
     void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, double* modulator, double* left,
                        double* right, bool& leftOverload, bool& rightOverload);
+
+    // The carrier generator's two halvings: 256 samples through `first`, every other output
+    // through `second`, every other output of that into `out` (64 samples).
+    void (*halveTwice)(const double* in, double* out, HalfBandState first, HalfBandState second);
+    // One doubling of the rate of left, right pairs: n pairs in, 2n out. Pair 2i is twice
+    // in[i] and pair 2i + 1 is zero, each side through its own filter.
+    void (*doublePairs)(const double* in, int n, double* out, HalfBandState left, HalfBandState right);
+    // 16-bit samples as toSample16 makes them: truncated toward zero, clipped to the 16-bit
+    // range, NaN as 0.
+    void (*toSamples16)(const double* in, int n, std::int16_t* out);
 };
 
 extern const LaneRoutines kPortableLaneRoutines;

@@ -684,6 +684,120 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, double* modulator, dou
     rightOverload = rightExtremes.beyondClip(right[0]);
 }
 
+// ---- Rate changes outside the kernel ------------------------------------------------------
+
+// One half-band filter, one sample at a time, its delay values in registers and its taps in
+// memory (hidden from the compiler's hoisting, as in runGroup).
+struct HalfBandScalar {
+    HalfBandState filter;
+    double d[5][2];
+
+    LANE_INLINE explicit HalfBandScalar(HalfBandState f) : filter(f) {
+        for (int s = 0; s < 5; ++s) {
+            d[s][0] = f.delay[2 * s];
+            d[s][1] = f.delay[2 * s + 1];
+        }
+    }
+    LANE_INLINE void save() const {
+        for (int s = 0; s < 5; ++s) {
+            filter.delay[2 * s] = d[s][0];
+            filter.delay[2 * s + 1] = d[s][1];
+        }
+    }
+    template <bool Odd>
+    LANE_INLINE double run(double x) {
+        const double* taps = filter.taps;
+        __asm__("" : "+r"(taps));
+        double t = taps[0] * x;
+#pragma GCC unroll 5
+        for (int s = 0; s < 5; ++s) {
+            const double* c = taps + 1 + 4 * s;
+            double& newest = Odd ? d[s][1] : d[s][0];
+            double& older = Odd ? d[s][0] : d[s][1];
+            const double olderB = c[3] * older;
+            const double olderA = c[1] * older;
+            const double newestA = c[0] * newest;
+            const double newestB = c[2] * newest;
+            const double w = t - newestA - olderA;
+            t = w + newestB + olderB;
+            older = w;
+        }
+        return t;
+    }
+};
+
+void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
+    // One filter at a time: both delay lines at once would not fit the registers.
+    double half[128];
+    HalfBandScalar halve(first);
+    for (int j = 0; j < 128; ++j) {
+        half[j] = halve.run<false>(in[2 * j]);
+        halve.run<true>(in[2 * j + 1]);
+    }
+    halve.save();
+    HalfBandScalar quarter(second);
+    for (int j = 0; j < 64; ++j) {
+        out[j] = quarter.run<false>(half[2 * j]);
+        quarter.run<true>(half[2 * j + 1]);
+    }
+    quarter.save();
+}
+
+void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
+    // The two filters' taps side by side, one vector per tap.
+    alignas(16) double taps[21][2];
+    for (int i = 0; i < 21; ++i) {
+        taps[i][0] = left.taps[i];
+        taps[i][1] = right.taps[i];
+    }
+    Delays<V2, 5> delays;
+    for (int s = 0; s < 5; ++s)
+        for (int j = 0; j < 2; ++j) delays.d[s][j] = V2{left.delay[2 * s + j], right.delay[2 * s + j]};
+    const V2 zero{0.0, 0.0};
+    auto step = [&]<bool Odd>(V2 x) {
+        const double* t = &taps[0][0];
+        __asm__("" : "+r"(t));
+        V2 y = load<V2>(t) * x;
+#pragma GCC unroll 5
+        for (int s = 0; s < 5; ++s) y = delays.template run<Odd>(y, t + 2 + 8 * s, s, 2);
+        return y;
+    };
+    for (int i = 0; i < n; ++i) {
+        store(out + 4 * i, step.template operator()<false>(V2{2.0, 2.0} * load<V2>(in + 2 * i)));
+        store(out + 4 * i + 2, step.template operator()<true>(zero));
+    }
+    for (int s = 0; s < 5; ++s)
+        for (int j = 0; j < 2; ++j) {
+            left.delay[2 * s + j] = delays.d[s][j][0];
+            right.delay[2 * s + j] = delays.d[s][j][1];
+        }
+}
+
+void toSamples16(const double* in, int n, std::int16_t* out) {
+    typedef int I32x4 __attribute__((vector_size(16)));
+    typedef short I16x4 __attribute__((vector_size(8)));
+    const V4 zero = splat<V4>(0.0);
+    const V4 top = splat<V4>(32767.0);
+    const V4 bottom = splat<V4>(-32768.0);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V4 v = load<V4>(in + i);
+        v = v == v ? v : zero;
+        v = v >= top ? top : v;
+        v = v <= bottom ? bottom : v;
+        const I16x4 s = __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+        __builtin_memcpy(out + i, &s, sizeof s);
+    }
+    for (; i < n; ++i) {
+        double v = in[i];
+        v = v == v ? v : 0.0;
+        v = v >= 32767.0 ? 32767.0 : v;
+        v = v <= -32768.0 ? -32768.0 : v;
+        out[i] = static_cast<std::int16_t>(static_cast<int>(v));
+    }
+}
+
 } // namespace
 
-extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse, updateEnvelopes, warp, synthesise};
+extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,     updateEnvelopes, warp,
+                                         synthesise,  halveTwice,  doublePairs,     toSamples16};

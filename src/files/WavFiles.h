@@ -30,8 +30,8 @@ bool readWavMemory(std::span<const std::uint8_t> bytes, SourceChoice choice, Fil
 // dialog ends the command; None keeps what the slot had.
 void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs);
 
-// The Save command: asks for the rate, converts the recording (pairs of blocks up to the
-// end of the shorter list), asks for the file and writes it. An existing file is replaced
+// The Save command: asks for the rate and the file, then converts the recording (pairs of
+// blocks up to the end of the shorter list) while it writes it. An existing file is replaced
 // only by a complete new one. Returns whether a file was written. Does nothing when either
 // list is empty; the recording itself is never changed.
 bool saveRecording(const RecordBlockList& left, const RecordBlockList& right, WavDialogs& dialogs);

@@ -1,7 +1,6 @@
-#include "HalfBandUpsampler.h"
 #include "LittleEndian.h"
+#include "RecordingEncoder.h"
 #include "RiffWriter.h"
-#include "Sample16.h"
 #include "SaveRate.h"
 #include "TemporaryFile.h"
 #include "WavFiles.h"
@@ -10,7 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 namespace {
 
@@ -51,46 +50,10 @@ std::array<std::uint8_t, kFormatRecordSize> formatRecord(const SaveFormat& forma
     return record;
 }
 
-// The whole recording as 16-bit stereo frames at the chosen rate. Each channel and each
-// doubling has its own filter, running on from the first block to the last.
-std::vector<std::uint8_t> encodeRecording(const RecordBlockList& left, const RecordBlockList& right,
-                                          const SaveFormat& format) {
-    const std::size_t blocks = std::min(left.size(), right.size());
-    const int frames = BLOCK_SIZE << format.doublings;
-    std::vector<std::uint8_t> bytes(blocks * static_cast<std::size_t>(frames) * kBytesPerFrame);
-
-    HalfBandUpsampler leftFirst, rightFirst, leftSecond, rightSecond;
-    std::array<double, 2 * BLOCK_SIZE> leftHalf{}, rightHalf{};
-    std::array<double, 4 * BLOCK_SIZE> leftFull{}, rightFull{};
-    std::uint8_t* out = bytes.data();
-    for (std::size_t b = 0; b < blocks; ++b) {
-        const double* l = left[b].samples.data();
-        const double* r = right[b].samples.data();
-        if (format.doublings >= 1) {
-            leftFirst.process(l, BLOCK_SIZE, leftHalf.data());
-            rightFirst.process(r, BLOCK_SIZE, rightHalf.data());
-            l = leftHalf.data();
-            r = rightHalf.data();
-        }
-        if (format.doublings >= 2) {
-            leftSecond.process(l, 2 * BLOCK_SIZE, leftFull.data());
-            rightSecond.process(r, 2 * BLOCK_SIZE, rightFull.data());
-            l = leftFull.data();
-            r = rightFull.data();
-        }
-        for (int i = 0; i < frames; ++i) {
-            littleEndian::putU16(out, static_cast<std::uint16_t>(toSample16(l[i])));
-            littleEndian::putU16(out + 2, static_cast<std::uint16_t>(toSample16(r[i])));
-            out += kBytesPerFrame;
-        }
-    }
-    return bytes;
-}
-
 // Writes the file through a temporary one beside it; returns the failure message, empty on
 // success. The temporary file goes whatever happens; the target changes only on success.
 std::string_view writeWav(const std::filesystem::path& target, const SaveFormat& format,
-                          const std::vector<std::uint8_t>& frames) {
+                          RecordingEncoder& frames) {
     using wavTexts::SaveStep;
     using wavTexts::saveStepMessage;
 
@@ -104,7 +67,9 @@ std::string_view writeWav(const std::filesystem::path& target, const SaveFormat&
     if (!writer.write(record.data(), record.size())) return saveStepMessage(SaveStep::WriteFormat);
     if (!writer.ascend(fmt)) return saveStepMessage(SaveStep::AscendFormat);
     if (!writer.createChunk(data, kDataId)) return saveStepMessage(SaveStep::CreateData);
-    if (!writer.write(frames.data(), frames.size())) return saveStepMessage(SaveStep::WriteData);
+    // The data a piece at a time: the bytes are the same as in one write of all of it.
+    for (std::span<const std::uint8_t> piece = frames.next(); !piece.empty(); piece = frames.next())
+        if (!writer.write(piece.data(), piece.size())) return saveStepMessage(SaveStep::WriteData);
     if (!writer.flush()) return saveStepMessage(SaveStep::Flush);
     if (!writer.ascend(data)) return saveStepMessage(SaveStep::AscendData);
     if (!writer.ascend(riff)) return saveStepMessage(SaveStep::AscendRiff);
@@ -126,10 +91,12 @@ bool saveRecording(const RecordBlockList& left, const RecordBlockList& right, Wa
     const std::optional<SaveRate> rate = dialogs.selectSaveRate();
     if (!rate) return false;
     const SaveFormat& format = saveFormat(*rate);
-    const std::vector<std::uint8_t> frames = encodeRecording(left, right, format);
 
     const auto path = dialogs.saveFile(wavTexts::kSaveExtension, wavTexts::kSaveFilter);
     if (!path) return false;
+    // Converted while it is written, after the file dialog: a cancelled save costs nothing,
+    // and only one piece of the converted recording is in memory at a time.
+    RecordingEncoder frames(left, right, format.doublings);
     if (const std::string_view failure = writeWav(*path, format, frames); !failure.empty()) {
         dialogs.message(failure);
         return false;

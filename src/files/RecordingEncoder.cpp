@@ -1,0 +1,77 @@
+#include "RecordingEncoder.h"
+
+#include "FilterCoefficients.h"
+#include "LittleEndian.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr int kSections = static_cast<int>(coefficients::kHalfBandLowpass.size() / 6);
+
+} // namespace
+
+RecordingEncoder::RecordingEncoder(const RecordBlockList& left, const RecordBlockList& right, int doublings,
+                                   LanePath path)
+    : left_(left), right_(right), blocks_(std::min(left.size(), right.size())),
+      doublings_(std::clamp(doublings, 0, 2)), routines_(laneRoutines(path)) {
+    for (int d = 0; d < doublings_; ++d)
+        for (BiquadCascade& filter : filters_[d]) filter.init(coefficients::kHalfBandLowpass.data(), kSections);
+    for (int d = 0; d <= doublings_; ++d) stages_[d].resize(2 * (kBlocksPerPiece * BLOCK_SIZE << d));
+    samples_.resize(stages_[doublings_].size());
+    bytes_.resize(2 * samples_.size());
+}
+
+void RecordingEncoder::doubleSeparately(int stage, const double* in, int pairs, double* out) {
+    std::vector<double> channel(2 * static_cast<std::size_t>(pairs));
+    for (int side = 0; side < 2; ++side) {
+        for (int i = 0; i < pairs; ++i) {
+            channel[2 * i] = 2.0 * in[2 * i + side];
+            channel[2 * i + 1] = 0.0;
+        }
+        filters_[stage][side].process(channel.data(), 2 * pairs);
+        for (int i = 0; i < 2 * pairs; ++i) out[2 * i + side] = channel[i];
+    }
+}
+
+std::span<const std::uint8_t> RecordingEncoder::next() {
+    const std::size_t count = std::min(kBlocksPerPiece, blocks_ - done_);
+    if (count == 0) return {};
+    double* pairs = stages_[0].data();
+    for (std::size_t b = 0; b < count; ++b) {
+        const RecordBlock& l = left_[done_ + b];
+        const RecordBlock& r = right_[done_ + b];
+        for (int i = 0; i < BLOCK_SIZE; ++i) {
+            pairs[2 * (b * BLOCK_SIZE + i)] = l.samples[i];
+            pairs[2 * (b * BLOCK_SIZE + i) + 1] = r.samples[i];
+        }
+    }
+    done_ += count;
+
+    int length = static_cast<int>(count) * BLOCK_SIZE; // pairs in the current stage
+    for (int d = 0; d < doublings_; ++d) {
+        BiquadCascade& leftFilter = filters_[d][0];
+        BiquadCascade& rightFilter = filters_[d][1];
+        if (leftFilter.isInitialised() && rightFilter.isInitialised()) {
+            routines_.doublePairs(stages_[d].data(), length, stages_[d + 1].data(),
+                                  {leftFilter.state().tapSt.taps, leftFilter.state().dlySt.dlyl},
+                                  {rightFilter.state().tapSt.taps, rightFilter.state().dlySt.dlyl});
+        } else {
+            // Filters that failed to initialise report it, as the reference's do.
+            doubleSeparately(d, stages_[d].data(), length, stages_[d + 1].data());
+        }
+        length *= 2;
+    }
+
+    const int values = 2 * length;
+    routines_.toSamples16(stages_[doublings_].data(), values, samples_.data());
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes_.data(), samples_.data(), 2 * static_cast<std::size_t>(values));
+    } else {
+        for (int i = 0; i < values; ++i)
+            littleEndian::putU16(bytes_.data() + 2 * i, static_cast<std::uint16_t>(samples_[i]));
+    }
+    return {bytes_.data(), 2 * static_cast<std::size_t>(values)};
+}

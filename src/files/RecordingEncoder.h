@@ -1,0 +1,50 @@
+#pragma once
+
+#include "BiquadCascade.h"
+#include "LanePath.h"
+#include "RecordBlock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// The data of a saved recording, a piece at a time: left and right blocks paired up to the
+// end of the shorter list, brought up by `doublings` rate doublings (each the zero-stuffing
+// with gain 2 and the half-band low-pass of HalfBandUpsampler, one filter per channel and
+// doubling running on from the first block to the last) and written as 16-bit
+// little-endian left, right frames. The pieces together are exactly the bytes of converting
+// the whole recording at once; only one piece is held at a time, so the memory needed does
+// not grow with the recording. Left and right run side by side in vector lanes.
+// Thread: the caller's; the lists must not change while the encoder reads them.
+class RecordingEncoder {
+public:
+    static constexpr std::size_t kBlocksPerPiece = 32;
+
+    RecordingEncoder(const RecordBlockList& left, const RecordBlockList& right, int doublings,
+                     LanePath path = bestLanePath());
+    RecordingEncoder(const RecordingEncoder&) = delete;
+    RecordingEncoder& operator=(const RecordingEncoder&) = delete;
+
+    // The next piece; empty once every block is converted. Valid until the next call.
+    std::span<const std::uint8_t> next();
+
+    std::size_t blocks() const { return blocks_; }
+    int framesPerBlock() const { return BLOCK_SIZE << doublings_; }
+
+private:
+    // The same doubling as HalfBandUpsampler, channel by channel, for filters that failed
+    // to initialise (they then report it on every call, as the reference's do).
+    void doubleSeparately(int stage, const double* in, int pairs, double* out);
+
+    const RecordBlockList& left_;
+    const RecordBlockList& right_;
+    std::size_t blocks_;
+    std::size_t done_ = 0;
+    int doublings_;
+    const LaneRoutines& routines_;
+    BiquadCascade filters_[2][2]; // [doubling][left, right]
+    std::vector<double> stages_[3]; // left, right pairs before and after each doubling
+    std::vector<std::int16_t> samples_;
+    std::vector<std::uint8_t> bytes_;
+};
