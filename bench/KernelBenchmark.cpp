@@ -1,66 +1,88 @@
-// Cost of one kernel block. The real-time factor is the block period (64 / 11025 s)
-// divided by the time per block: how many times faster than real time the kernel runs.
+// Cost of one kernel block, for the reference kernel and for the optimised one on every
+// vector unit this machine has, at each setting of KernelWorkload. The real-time factor
+// is the block period (64 / 11025 s) divided by the time per block: how many times faster
+// than real time the kernel runs. Also the carrier generator, reference and optimised.
 
+#include "CarrierGenerator.h"
 #include "ChannelBank.h"
+#include "FastCarrierGenerator.h"
+#include "FastVocoderKernel.h"
+#include "KernelWorkload.h"
 #include "VocoderKernel.h"
 
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <cmath>
-#include <numbers>
+#include <string>
 
 namespace {
 
-void runKernel(benchmark::State& state, const EngineParams& params, FilterWidth width) {
+void realTimeFactor(benchmark::State& state) {
+    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()) * BLOCK_SIZE / kEngineRate,
+                                                      benchmark::Counter::kIsRate);
+}
+
+template <class Kernel, class... PathArgument>
+void runKernel(benchmark::State& state, KernelWorkload::Setting setting, PathArgument... path) {
+    const KernelWorkload workload(setting);
     ChannelBank bank;
-    bank.initialise(false, width);
-    VocoderKernel kernel(bank);
-    // A second of input, prepared beforehand; the kernel overwrites its inputs, so each
-    // block is copied in (a negligible part of the cost).
-    constexpr int kBlocks = 172;
-    std::array<std::array<double, BLOCK_SIZE>, kBlocks> modulatorInput{}, carrierInput{};
-    for (int b = 0; b < kBlocks; ++b) {
-        for (int i = 0; i < BLOCK_SIZE; ++i) {
-            const long t = long(b) * BLOCK_SIZE + i;
-            const double x = double(t) / kEngineRate;
-            modulatorInput[b][i] = 8000 * std::sin(2 * std::numbers::pi * 180 * x) * (0.6 + 0.4 * std::sin(9 * x)) +
-                                   3000 * std::sin(2 * std::numbers::pi * 2300 * x);
-            carrierInput[b][i] = (t % 98) < 49 ? 15000.0 : -15000.0;
+    bank.initialise(false, workload.width());
+    {
+        Kernel kernel(bank, path...);
+        std::array<double, BLOCK_SIZE> carrier{}, modulator{}, left{}, right{};
+        std::size_t b = 0;
+        for (auto _ : state) {
+            workload.load(b++, carrier.data(), modulator.data());
+            kernel.process(workload.params(), carrier.data(), modulator.data(), left.data(), right.data());
+            benchmark::DoNotOptimize(left.data());
+            benchmark::DoNotOptimize(right.data());
         }
     }
-    std::array<double, BLOCK_SIZE> carrier{}, modulator{}, left{}, right{};
-    int b = 0;
-    for (auto _ : state) {
-        carrier = carrierInput[b];
-        modulator = modulatorInput[b];
-        b = b + 1 == kBlocks ? 0 : b + 1;
-        kernel.process(params, carrier.data(), modulator.data(), left.data(), right.data());
-        benchmark::DoNotOptimize(left.data());
-        benchmark::DoNotOptimize(right.data());
+    bank.release();
+    realTimeFactor(state);
+}
+
+template <class Generator, class... PathArgument>
+void runGenerator(benchmark::State& state, PathArgument... path) {
+    const KernelWorkload workload(KernelWorkload::Setting::Busy); // the chord: three voices
+    ChannelBank bank;
+    bank.initialise(false, workload.width());
+    {
+        Generator generator(bank, path...);
+        const std::array<double, kChannels> values{};
+        std::array<double, BLOCK_SIZE> out{};
+        for (auto _ : state) {
+            generator.generate(workload.params(), values, out.data());
+            benchmark::DoNotOptimize(out.data());
+        }
     }
     bank.release();
-    state.counters["x_realtime"] = benchmark::Counter(
-        double(state.iterations()) * BLOCK_SIZE / kEngineRate, benchmark::Counter::kIsRate);
+    realTimeFactor(state);
 }
 
-void KernelPlainVocoder(benchmark::State& state) { runKernel(state, EngineParams{}, FilterWidth::Normal); }
-
-void KernelBusy(benchmark::State& state) {
-    EngineParams params;
-    params.enhance = true;
-    params.echoTime.fill(40);
-    params.echo.fill(0.6);
-    params.regeneration.fill(0.8);
-    params.distortion.fill(0.5);
-    params.warp.fill(0.4);
-    params.pan.fill(-0.3);
-    params.sibilance = 0.5;
-    params.mix = 0.2;
-    runKernel(state, params, FilterWidth::Wide);
-}
+// Names as run-all reads them: Kernel/<kernel>/<setting>, Generator/<generator>.
+const bool registered = [] {
+    for (KernelWorkload::Setting setting : KernelWorkload::kSettings) {
+        const std::string suffix = std::string("/") + KernelWorkload::name(setting);
+        benchmark::RegisterBenchmark(("Kernel/reference" + suffix).c_str(), [setting](benchmark::State& s) {
+            runKernel<VocoderKernel>(s, setting);
+        })->Unit(benchmark::kMicrosecond);
+        for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+            if (!lanePathRuns(path)) continue;
+            benchmark::RegisterBenchmark((std::string("Kernel/optimised-") + lanePathName(path) + suffix).c_str(),
+                                         [setting, path](benchmark::State& s) {
+                                             runKernel<FastVocoderKernel>(s, setting, path);
+                                         })
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
+    benchmark::RegisterBenchmark("Generator/reference", [](benchmark::State& s) {
+        runGenerator<CarrierGenerator>(s);
+    })->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Generator/optimised", [](benchmark::State& s) {
+        runGenerator<FastCarrierGenerator>(s, bestLanePath());
+    })->Unit(benchmark::kMicrosecond);
+    return true;
+}();
 
 } // namespace
-
-BENCHMARK(KernelPlainVocoder)->Unit(benchmark::kMicrosecond);
-BENCHMARK(KernelBusy)->Unit(benchmark::kMicrosecond);

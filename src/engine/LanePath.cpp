@@ -1,6 +1,10 @@
 #include "LanePath.h"
 
 bool lanePathRuns(LanePath path) {
+#if QUORVEL_X86_LANES
+    // Needed when this runs before the compiler's own start-up code (a static initialiser).
+    __builtin_cpu_init();
+#endif
     switch (path) {
     case LanePath::Portable: return true;
 #if QUORVEL_X86_LANES

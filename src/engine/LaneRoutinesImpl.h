@@ -483,29 +483,26 @@ LANE_INLINE void rebuildAlone(LaneGroup<W, 5>& g, const double* from, double* to
     }
 }
 
-// The follower's last run alone, with its cascade split across the four lanes: sections
-// 1-3 of sample j in lanes 0, 1 and sections 4, 5 of sample j - 2 in lanes 2, 3, which take
-// what lanes 0, 1 left two steps before. Each lane still runs its sections in order on its
-// samples; the split only fills the two lanes the follower alone would leave idle. `split`
-// holds the taps in that arrangement (its third slot is unused in lanes 2, 3). In the first
-// two steps lanes 2, 3 have nothing to do and in the last two lanes 0, 1: their state is
-// put back afterwards.
-template <int Offset>
-LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* to,
-                              int first, int last) {
-    constexpr int kLow[3] = {0, 1, 2};  // the sections lanes 0, 1 run in each slot
-    constexpr int kHigh[3] = {3, 4, 4}; // lanes 2, 3 (the last slot's state is never used)
-    Delays<V4, 3> delays;
-    for (int slot = 0; slot < 3; ++slot)
-        for (int j = 0; j < 2; ++j)
-            delays.d[slot][j] = __builtin_shufflevector(load<V2>(g.delay[kLow[slot]][j] + Offset),
-                                                        load<V2>(g.delay[kHigh[slot]][j] + Offset), 0, 1, 2, 3);
-    const V2 gain = load<V2>(g.gain + Offset);
+// A pair of five-section low-passes (left, right) over samples [first, last) of a rate
+// doubling, split across the four lanes: sections 1-3 of sample j in lanes 0, 1 and
+// sections 4, 5 of sample j - 2 in lanes 2, 3, which take what lanes 0, 1 left two steps
+// before. Each lane still runs its sections in order on its samples; the split fills four
+// lanes with two filters and halves the chain of dependent operations per step. `split`
+// holds the taps in that arrangement (its third slot is unused in lanes 2, 3), `delays`
+// the state. Sample 2i's input is twice from[i], sample 2i + 1's is zero; `output(j, y)`
+// receives each sample's left, right result. In the first two steps lanes 2, 3 have
+// nothing to do and in the last two lanes 0, 1: their state is put back afterwards.
+constexpr int kSplitLow[3] = {0, 1, 2};  // the sections lanes 0, 1 run in each slot
+constexpr int kSplitHigh[3] = {3, 4, 4}; // lanes 2, 3 (the last slot's state is never used)
+
+template <class Output>
+LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V2 gain, const double* from,
+                          int first, int last, Output output) {
     const V2 zero{0.0, 0.0};
     const V2 quiet = gain * zero; // an odd sample's input is a stuffed zero
     V2 held[2] = {zero, zero};    // lanes 0, 1's output of the last two steps
 
-    // Step k: lanes 0, 1 take `input` (already through the gain), lanes 2, 3 held[k & 1].
+    // One step: lanes 0, 1 take `input` (already through the gain), lanes 2, 3 heldSlot.
     auto step = [&]<bool Odd>(V2 input, V2& heldSlot) -> V2 {
         const LaneGroup<4, 3>* taps = &split;
         __asm__("" : "+r"(taps));
@@ -532,12 +529,11 @@ LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, 
     keep(saved, false);
     int j = first + 2;
     for (; j + 1 < last; j += 2) {
-        addTo(to + 2 * (j - 2), step.template operator()<false>(inputOf(j), held[0]));
-        addTo(to + 2 * (j - 1), step.template operator()<true>(inputOf(j + 1), held[1]));
+        output(j - 2, step.template operator()<false>(inputOf(j), held[0]));
+        output(j - 1, step.template operator()<true>(inputOf(j + 1), held[1]));
     }
-    const bool single = j < last;
-    if (single) {
-        addTo(to + 2 * (j - 2), step.template operator()<false>(inputOf(j), held[0]));
+    if (j < last) {
+        output(j - 2, step.template operator()<false>(inputOf(j), held[0]));
         for (int slot = 0; slot < 3; ++slot) {
             const V4 newest = delays.d[slot][1];
             delays.d[slot][1] = delays.d[slot][0];
@@ -549,15 +545,28 @@ LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, 
     }
     // Lanes 0, 1 idle for the last two.
     saved = delays;
-    addTo(to + 2 * (last - 2), step.template operator()<false>(zero, held[0]));
-    addTo(to + 2 * (last - 1), step.template operator()<true>(zero, held[1]));
+    output(last - 2, step.template operator()<false>(zero, held[0]));
+    output(last - 1, step.template operator()<true>(zero, held[1]));
     keep(saved, true);
+}
 
+// The follower's last run alone (lanes 2, 3 of `g`), split as runSplit does it.
+template <int Offset>
+LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* to,
+                              int first, int last) {
+    Delays<V4, 3> delays;
+    for (int slot = 0; slot < 3; ++slot)
+        for (int j = 0; j < 2; ++j)
+            delays.d[slot][j] = __builtin_shufflevector(load<V2>(g.delay[kSplitLow[slot]][j] + Offset),
+                                                        load<V2>(g.delay[kSplitHigh[slot]][j] + Offset), 0, 1, 2, 3);
+    runSplit(delays, split, load<V2>(g.gain + Offset), from, first, last,
+             [&](int j, V2 y) { addTo(to + 2 * j, y); });
     for (int slot = 0; slot < 3; ++slot)
         for (int k = 0; k < 2; ++k) {
-            store(g.delay[kLow[slot]][k] + Offset, __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 0, 1));
+            store(g.delay[kSplitLow[slot]][k] + Offset,
+                  __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 0, 1));
             if (slot < 2)
-                store(g.delay[kHigh[slot]][k] + Offset,
+                store(g.delay[kSplitHigh[slot]][k] + Offset,
                       __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 2, 3));
         }
 }
@@ -727,49 +736,87 @@ struct HalfBandScalar {
 };
 
 void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
-    // One filter at a time: both delay lines at once would not fit the registers.
-    double half[128];
-    HalfBandScalar halve(first);
-    for (int j = 0; j < 128; ++j) {
-        half[j] = halve.run<false>(in[2 * j]);
-        halve.run<true>(in[2 * j + 1]);
+    // Both halvings side by side: lane 0 runs the first on every sample, lane 1 the second
+    // on every other one, kLag of its samples behind, so that a step never waits for the
+    // first's output of the step before (the chain through five sections is long). On the
+    // steps lane 1 skips its delay values stay as they were; its last kLag samples run
+    // alone at the end.
+    constexpr int kLag = 4;
+    alignas(16) double taps[21][2];
+    for (int i = 0; i < 21; ++i) {
+        taps[i][0] = first.taps[i];
+        taps[i][1] = second.taps[i];
     }
-    halve.save();
+    V2 d[5][2];
+    for (int s = 0; s < 5; ++s)
+        for (int k = 0; k < 2; ++k) d[s][k] = V2{first.delay[2 * s + k], second.delay[2 * s + k]};
+    const I2 firstOnly = {-1, 0};
+    auto step = [&]<bool Both>(V2 x) {
+        const double* t = &taps[0][0];
+        __asm__("" : "+r"(t));
+        V2 y = load<V2>(t) * x;
+#pragma GCC unroll 5
+        for (int s = 0; s < 5; ++s) {
+            const double* c = t + 2 + 8 * s;
+            const V2 newest = d[s][0], older = d[s][1];
+            const V2 olderB = load<V2>(c + 6) * older;
+            const V2 olderA = load<V2>(c + 2) * older;
+            const V2 newestA = load<V2>(c) * newest;
+            const V2 newestB = load<V2>(c + 4) * newest;
+            const V2 w = y - newestA - olderA;
+            y = w + newestB + olderB;
+            d[s][1] = Both ? newest : (firstOnly ? newest : older);
+            d[s][0] = Both ? w : (firstOnly ? w : newest);
+        }
+        return y;
+    };
+    double half[128]; // the first's kept outputs, the second's inputs
+    int j = 0;
+    for (; j < kLag; ++j) {
+        half[j] = step.template operator()<false>(V2{in[2 * j], 0.0})[0];
+        step.template operator()<false>(V2{in[2 * j + 1], 0.0});
+    }
+    for (; j < 128; ++j) {
+        half[j] = step.template operator()<false>(V2{in[2 * j], 0.0})[0];
+        const V2 y = step.template operator()<true>(V2{in[2 * j + 1], half[j - kLag]});
+        if (((j - kLag) & 1) == 0) out[(j - kLag) / 2] = y[1];
+    }
+    for (int s = 0; s < 5; ++s)
+        for (int k = 0; k < 2; ++k) {
+            first.delay[2 * s + k] = d[s][k][0];
+            second.delay[2 * s + k] = d[s][k][1];
+        }
     HalfBandScalar quarter(second);
-    for (int j = 0; j < 64; ++j) {
-        out[j] = quarter.run<false>(half[2 * j]);
-        quarter.run<true>(half[2 * j + 1]);
+    for (int i = 128 - kLag; i < 128; i += 2) {
+        out[i / 2] = quarter.run<false>(half[i]);
+        quarter.run<true>(half[i + 1]);
     }
     quarter.save();
 }
 
 void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
-    // The two filters' taps side by side, one vector per tap.
-    alignas(16) double taps[21][2];
-    for (int i = 0; i < 21; ++i) {
-        taps[i][0] = left.taps[i];
-        taps[i][1] = right.taps[i];
+    // The two filters split across the lanes as runSplit runs them; taps[1 + 4s + c] is
+    // coefficient c of section s, delay[2s + k] delay value k of section s.
+    LaneGroup<4, 3> split;
+    Delays<V4, 3> delays;
+    const HalfBandState sides[2] = {left, right};
+    for (int slot = 0; slot < 3; ++slot) {
+        for (int lane = 0; lane < 4; ++lane) {
+            const HalfBandState& f = sides[lane & 1];
+            const bool used = lane < 2 || slot < 2;
+            const int section = lane < 2 ? kSplitLow[slot] : kSplitHigh[slot];
+            for (int c = 0; c < 4; ++c) split.taps[slot][c][lane] = used ? f.taps[1 + 4 * section + c] : 0.0;
+            for (int k = 0; k < 2; ++k) delays.d[slot][k][lane] = used ? f.delay[2 * section + k] : 0.0;
+        }
     }
-    Delays<V2, 5> delays;
-    for (int s = 0; s < 5; ++s)
-        for (int j = 0; j < 2; ++j) delays.d[s][j] = V2{left.delay[2 * s + j], right.delay[2 * s + j]};
-    const V2 zero{0.0, 0.0};
-    auto step = [&]<bool Odd>(V2 x) {
-        const double* t = &taps[0][0];
-        __asm__("" : "+r"(t));
-        V2 y = load<V2>(t) * x;
-#pragma GCC unroll 5
-        for (int s = 0; s < 5; ++s) y = delays.template run<Odd>(y, t + 2 + 8 * s, s, 2);
-        return y;
-    };
-    for (int i = 0; i < n; ++i) {
-        store(out + 4 * i, step.template operator()<false>(V2{2.0, 2.0} * load<V2>(in + 2 * i)));
-        store(out + 4 * i + 2, step.template operator()<true>(zero));
-    }
-    for (int s = 0; s < 5; ++s)
-        for (int j = 0; j < 2; ++j) {
-            left.delay[2 * s + j] = delays.d[s][j][0];
-            right.delay[2 * s + j] = delays.d[s][j][1];
+    runSplit(delays, split, V2{left.taps[0], right.taps[0]}, in, 0, 2 * n,
+             [&](int j, V2 y) { store(out + 2 * j, y); });
+    for (int slot = 0; slot < 3; ++slot)
+        for (int lane = 0; lane < 4; ++lane) {
+            if (lane >= 2 && slot == 2) continue;
+            const HalfBandState& f = sides[lane & 1];
+            const int section = lane < 2 ? kSplitLow[slot] : kSplitHigh[slot];
+            for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
         }
 }
 

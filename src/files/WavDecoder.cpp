@@ -66,7 +66,19 @@ void WavDecoder::reserveFor(std::uint64_t dataBytes) {
 void WavDecoder::addPiece(const std::uint8_t* bytes, std::size_t count) {
     ++pieces_;
     count = std::min(count, pieceBytes_);
-    for (std::size_t at = 0; at < count; at += static_cast<std::size_t>(bytesPerSample_)) {
+    std::size_t at = 0;
+    if (bytesPerSample_ == 2 && channels_ == 1) {
+        // The common case without the per-sample detour through frames and channels: each
+        // whole sample goes straight into the mono buffer, as addSample and addFrame put it.
+        for (; at + 2 <= count; at += 2) {
+            mono_[monoCount_++] = static_cast<std::int16_t>(littleEndian::getU16(bytes + at));
+            if (monoCount_ == factor_ * BLOCK_SIZE) {
+                convertBuffer();
+                monoCount_ = 0;
+            }
+        }
+    }
+    for (; at < count; at += static_cast<std::size_t>(bytesPerSample_)) {
         // A sample cut off by the end of the data keeps the bytes it has, the rest zero.
         std::uint8_t sample[4]{};
         std::copy_n(bytes + at, std::min<std::size_t>(bytesPerSample_, count - at), sample);

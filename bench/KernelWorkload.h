@@ -1,0 +1,42 @@
+#pragma once
+
+#include "EngineParams.h"
+#include "FilterWidth.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// One of the settings the kernel is measured at, with a second of input (172 blocks)
+// prepared beforehand, so that a measurement holds nothing but the kernel.
+//   plain   every control at its start position (a plain vocoder, Normal width): a
+//           voice-like modulator on a pulse carrier
+//   busy    Wide, the Chorus1 chord as the carrier, enhance, echo with regeneration, warp,
+//           distortion, pan, sibilance and mix
+//   silent  the plain setting with nothing at either input but the tiny random additions
+//           the block loop makes (they keep the filters out of denormal numbers)
+// Thread: any; one object per thread.
+class KernelWorkload {
+public:
+    enum class Setting { Plain, Busy, Silent };
+    static constexpr Setting kSettings[] = {Setting::Plain, Setting::Busy, Setting::Silent};
+
+    explicit KernelWorkload(Setting setting);
+
+    static const char* name(Setting setting);
+    static std::optional<Setting> named(std::string_view name);
+
+    const EngineParams& params() const { return params_; }
+    FilterWidth width() const { return width_; }
+    std::size_t blocks() const { return carrier_.size(); }
+    // Copies block `block` (taken round the second) into the kernel's input buffers, which
+    // the kernel overwrites.
+    void load(std::size_t block, double* carrier, double* modulator) const;
+
+private:
+    EngineParams params_;
+    FilterWidth width_ = FilterWidth::Normal;
+    std::vector<std::array<double, BLOCK_SIZE>> carrier_, modulator_;
+};
