@@ -39,6 +39,7 @@ void InputRing::store(int frame, std::int16_t left, std::int16_t right) {
 
 template <typename Sample>
 void InputRing::captureFrames(const Sample* in, int frames) {
+    if (paused_.load(std::memory_order_acquire)) return;
     for (int i = 0; i < frames; ++i) {
         if (current_ < 0) {
             int index;

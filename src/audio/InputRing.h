@@ -21,6 +21,9 @@ public:
     int bufferBytes() const { return sixteenBit_ ? 256 : 128; }
     InputBuffer& buffer(int index) { return buffers_[index]; }
     bool addBuffer(int index) { return free_.push(index); }
+    // While the output is paused nobody listens: the input is let go by, not queued, so that
+    // it neither piles up nor runs out of buffers.
+    void setPaused(bool paused) { paused_.store(paused, std::memory_order_release); }
     bool takeFilled(int& index) { return filled_.pop(index); }
     std::uint64_t droppedFrames() const { return dropped_.load(std::memory_order_relaxed); }
     // Only while the audio thread is stopped.
@@ -41,6 +44,7 @@ private:
     SpscQueue<int, 64> free_;
     SpscQueue<int, 64> filled_;
     std::atomic<std::uint64_t> dropped_{0};
+    std::atomic<bool> paused_{false};
     int current_ = -1; // audio thread
     int offset_ = 0;   // audio thread
 };

@@ -12,6 +12,16 @@ void LiveLoop::queueFilledInput() {
         inputQueue_[(inputHead_ + inputCount_) % inputQueue_.size()] = index;
         ++inputCount_;
     }
+    // Input that piled up while the output stood still (a dialog, a stall) would delay the
+    // voice for good and, pile after pile, leave the device no buffer to fill: the oldest
+    // blocks go back unheard, so the input is always as fresh as the output allows.
+    while (inputCount_ > kMaxQueuedInput) {
+        const int stale = inputQueue_[inputHead_];
+        inputHead_ = (inputHead_ + 1) % inputQueue_.size();
+        --inputCount_;
+        ++skippedInput_;
+        if (device_->inputOpen()) device_->addBuffer(stale);
+    }
 }
 
 int LiveLoop::pump() {

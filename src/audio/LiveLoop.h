@@ -26,6 +26,12 @@ public:
     int pump();
 
     std::size_t queuedInput() const { return inputCount_; }
+    // Input blocks passed over because they had waited too long.
+    std::uint64_t skippedInput() const { return skippedInput_; }
+
+    // The input blocks that may wait for a pass: the one that belongs to the pass and one
+    // more for a device whose input runs in a stream of its own.
+    static constexpr std::size_t kMaxQueuedInput = 2;
     std::uint64_t passes() const { return passes_; }
 
 private:
@@ -39,4 +45,5 @@ private:
     std::size_t inputHead_ = 0;
     std::size_t inputCount_ = 0;
     std::uint64_t passes_ = 0;
+    std::uint64_t skippedInput_ = 0;
 };

@@ -103,6 +103,7 @@ void WaveDuplex::reset() {
     output_.clear();
     input_.clear();
     output_.setPaused(false);
+    input_.setPaused(false);
 }
 
 void WaveDuplex::write(int index) {
@@ -133,8 +134,15 @@ void WaveDuplex::close() {
     input_.clear();
 }
 
-void WaveDuplex::pauseOutput() { output_.setPaused(true); }
-void WaveDuplex::resumeOutput() { output_.setPaused(false); }
+void WaveDuplex::pauseOutput() {
+    output_.setPaused(true);
+    input_.setPaused(true);
+}
+
+void WaveDuplex::resumeOutput() {
+    input_.setPaused(false);
+    output_.setPaused(false);
+}
 
 bool WaveDuplex::lost() const {
     return (outputStream_ && !outputStream_->isAlive()) || (inputStream_ && !inputStream_->isAlive());

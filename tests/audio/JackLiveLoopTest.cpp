@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -173,6 +174,56 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
         }
     }
     EXPECT_TRUE(matched) << "no block alignment reproduces the live output";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) {
+    VocoderCore core;
+    NullCommandHost host;
+    CommandDispatcher dispatcher(core, host);
+    QuietEvents events;
+    BlockLoop loop(core, events);
+    LiveLoop live(loop);
+    WakeupSignal wake;
+    SoundCardChoice choice;
+    choice.outputChoice = output + 1;
+    choice.inputChoice = input + 1;
+    choice.bufferSlider = 8;
+    choice.sixteenBit = true;
+    WaveDuplex device(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
+    live.attach(&device);
+    device.start();
+    auto play = [&](int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until)
+            if (wake.wait(10)) {
+                wake.drain();
+                live.pump();
+            }
+    };
+    // Dialogs pause the output again and again; the input keeps arriving meanwhile.
+    for (int round = 0; round < 6; ++round) {
+        play(100);
+        device.pauseOutput();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        device.resumeOutput();
+    }
+    play(200);
+    EXPECT_EQ(device.droppedInputFrames(), 0u); // nothing listened to while paused, nothing lost
+    EXPECT_EQ(device.underruns(), 0u);
+    EXPECT_LE(live.queuedInput(), LiveLoop::kMaxQueuedInput);
+
+    // A stall longer than the ring: the output runs dry while the input fills every buffer.
+    // Afterwards the stale input is passed over and the voice is as fresh as before.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    play(200);
+    device.close();
+    EXPECT_GT(device.underruns(), 0u);
+    EXPECT_GT(live.skippedInput(), 0u);
+    EXPECT_LE(live.queuedInput(), LiveLoop::kMaxQueuedInput);
 }
 
 } // namespace
