@@ -1,8 +1,11 @@
 #include "BiquadCascade.h"
 
 BiquadCascade::~BiquadCascade() {
-    // Destruction is not an error path: a filter that was never initialised has nothing to free.
-    if (isInitialised()) nspIirFree(&state_);
+    // Destruction is not an error path: a filter that was never initialised has nothing to
+    // free. The block of one that was is given back here rather than through nspIirFree,
+    // which does nothing once the primitives' sticky status is negative: after any library
+    // error, every filter destroyed would otherwise leak.
+    if (isInitialised()) delete[] state_.tapSt.taps;
 }
 
 void BiquadCascade::restart(const double* taps, int numQuads) {

@@ -26,7 +26,10 @@ void note(std::size_t bytes) {
 
 #ifdef QUORVEL_ASAN
 
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's hook, declared here: GCC installs no header for it.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             std::size_t),
+                                                         void (*free_hook)(const volatile void*));
 
 namespace {
 
