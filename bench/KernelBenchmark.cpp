@@ -10,9 +10,8 @@
 #include "KernelWorkload.h"
 #include "VocoderKernel.h"
 
-#include <benchmark/benchmark.h>
-
 #include <array>
+#include <benchmark/benchmark.h>
 #include <string>
 
 namespace {
@@ -69,10 +68,9 @@ const bool registered = [] {
         })->Unit(benchmark::kMicrosecond);
         for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
             if (!lanePathRuns(path)) continue;
-            benchmark::RegisterBenchmark((std::string("Kernel/optimised-") + lanePathName(path) + suffix).c_str(),
-                                         [setting, path](benchmark::State& s) {
-                                             runKernel<FastVocoderKernel>(s, setting, path);
-                                         })
+            benchmark::RegisterBenchmark(
+                (std::string("Kernel/optimised-") + lanePathName(path) + suffix).c_str(),
+                [setting, path](benchmark::State& s) { runKernel<FastVocoderKernel>(s, setting, path); })
                 ->Unit(benchmark::kMicrosecond);
         }
     }

@@ -30,8 +30,9 @@ KernelWorkload::KernelWorkload(Setting setting) : carrier_(kBlocks), modulator_(
         for (int i = 0; i < BLOCK_SIZE; ++i) {
             const long t = static_cast<long>(b) * BLOCK_SIZE + i;
             const double x = double(t) / kEngineRate;
-            modulator_[b][i] = 8000 * std::sin(2 * std::numbers::pi * 180 * x) * (0.6 + 0.4 * std::sin(9 * x)) +
-                               3000 * std::sin(2 * std::numbers::pi * 2300 * x);
+            modulator_[b][i] =
+                8000 * std::sin(2 * std::numbers::pi * 180 * x) * (0.6 + 0.4 * std::sin(9 * x)) +
+                3000 * std::sin(2 * std::numbers::pi * 2300 * x);
             carrier_[b][i] = (t % 98) < 49 ? 15000.0 : -15000.0;
         }
     }

@@ -22,8 +22,8 @@ constexpr int kSections = 5;
 
 } // namespace
 
-std::int32_t FastCarrierGenerator::generate(const EngineParams& params, const std::array<double, kChannels>& values,
-                                            double* out) {
+std::int32_t FastCarrierGenerator::generate(const EngineParams& params,
+                                            const std::array<double, kChannels>& values, double* out) {
     const double c = params.chord ? 10000.0 : 20000.0;
     const std::int32_t period =
         params.track ? CarrierGenerator::trackedPeriod(params.period, values) : params.period;

@@ -26,7 +26,8 @@ public:
         : bank_(bank), routines_(&laneRoutines(path)) {}
 
     // As CarrierGenerator::generate.
-    std::int32_t generate(const EngineParams& params, const std::array<double, kChannels>& values, double* out);
+    std::int32_t generate(const EngineParams& params, const std::array<double, kChannels>& values,
+                          double* out);
 
     bool shTick() const { return shTick_; }
     bool alternationPhase() const { return phase_; }
@@ -36,9 +37,10 @@ public:
     void setCounter(std::uint32_t counter) { counter_ = counter; }
 
 private:
-    void pulsesByRuns(std::uint32_t h0, std::uint32_t h1, std::uint32_t h2, double duty, double c, bool chord);
-    void pulsesBySample(std::uint32_t h0, std::uint32_t h1, std::uint32_t h2, std::uint32_t shPeriod, double duty,
-                        double c, bool chord);
+    void pulsesByRuns(std::uint32_t h0, std::uint32_t h1, std::uint32_t h2, double duty, double c,
+                      bool chord);
+    void pulsesBySample(std::uint32_t h0, std::uint32_t h1, std::uint32_t h2, std::uint32_t shPeriod,
+                        double duty, double c, bool chord);
     void decimate(double* out);
 
     ChannelBank& bank_;

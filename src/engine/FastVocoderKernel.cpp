@@ -10,9 +10,12 @@ constexpr std::uint64_t kMagnitudeBits = kAllBits >> 1;
 
 double widthGain(FilterWidth width) {
     switch (width) {
-    case FilterWidth::Narrow: return 2.0;
-    case FilterWidth::Wide: return 0.5;
-    case FilterWidth::Normal: break;
+    case FilterWidth::Narrow:
+        return 2.0;
+    case FilterWidth::Wide:
+        return 0.5;
+    case FilterWidth::Normal:
+        break;
     }
     return 1.0;
 }
@@ -35,7 +38,8 @@ struct LaneWriter {
             for (int j = 0; j < 4; ++j) group.taps[first + i][j][lane] = taps ? taps[1 + 4 * i + j] : 0.0;
     }
     void silence(int first, int count) {
-        for (int i = 0; i < count; ++i) group.delay[first + i][0][lane] = group.delay[first + i][1][lane] = 0.0;
+        for (int i = 0; i < count; ++i)
+            group.delay[first + i][0][lane] = group.delay[first + i][1][lane] = 0.0;
     }
     void filter(const double* taps, int first, int count) {
         group.gain[lane] = taps ? taps[0] : 0.0;
@@ -150,7 +154,8 @@ void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&e
             value_[0] = result < 0.0 ? 0.0 : result;
         } else if (params.smooth) {
             value_[17] = 0.5 * v[17] + 0.25 * value_[16];
-            for (int k = kChannels - 2; k > 0; --k) value_[k] = 0.5 * v[k] + 0.25 * (value_[k + 1] + value_[k - 1]);
+            for (int k = kChannels - 2; k > 0; --k)
+                value_[k] = 0.5 * v[k] + 0.25 * (value_[k + 1] + value_[k - 1]);
             value_[0] = 0.5 * v[0] + 0.25 * value_[1];
         } else {
             for (int k = 0; k < kChannels; ++k) value_[k] = v[k];
@@ -200,8 +205,8 @@ void FastVocoderKernel::loadFilters(bool bandsOnly) {
     }
 }
 
-Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier, double* modulator, double* left,
-                                     double* right) {
+Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier, double* modulator,
+                                     double* left, double* right) {
     if (!loaded_) {
         loadFilters(false);
         loaded_ = true;

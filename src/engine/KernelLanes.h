@@ -25,7 +25,14 @@
 //
 // Thread: the engine's thread, like the kernel that owns it.
 
-enum class LaneJob : std::uint8_t { Idle, ModulatorBand, CarrierBand, ModulatorDecimation, CarrierDecimation, Sibilance };
+enum class LaneJob : std::uint8_t {
+    Idle,
+    ModulatorBand,
+    CarrierBand,
+    ModulatorDecimation,
+    CarrierDecimation,
+    Sibilance
+};
 
 // What one lane runs; `index` is the channel of a band, the octave step of a decimator.
 struct LaneAssignment {
@@ -43,14 +50,38 @@ inline constexpr LaneAssignment kOctave0[8] = {
 inline constexpr LaneAssignment kOctave0Carrier[4] = {
     {J::CarrierBand, 17}, {J::CarrierBand, 16}, {J::CarrierBand, 15}, {J::CarrierBand, 14}};
 inline constexpr LaneAssignment kMiddle[4][8] = {
-    {{J::ModulatorBand, 13}, {J::ModulatorBand, 12}, {J::ModulatorBand, 11}, {J::ModulatorDecimation, 1},
-     {J::CarrierBand, 13}, {J::CarrierBand, 12}, {J::CarrierBand, 11}, {J::CarrierDecimation, 1}},
-    {{J::ModulatorBand, 10}, {J::ModulatorBand, 9}, {J::ModulatorBand, 8}, {J::ModulatorDecimation, 2},
-     {J::CarrierBand, 10}, {J::CarrierBand, 9}, {J::CarrierBand, 8}, {J::CarrierDecimation, 2}},
-    {{J::ModulatorBand, 7}, {J::ModulatorBand, 6}, {J::ModulatorBand, 5}, {J::ModulatorDecimation, 3},
-     {J::CarrierBand, 7}, {J::CarrierBand, 6}, {J::CarrierBand, 5}, {J::CarrierDecimation, 3}},
-    {{J::ModulatorBand, 4}, {J::ModulatorBand, 3}, {J::ModulatorBand, 2}, {J::ModulatorDecimation, 4},
-     {J::CarrierBand, 4}, {J::CarrierBand, 3}, {J::CarrierBand, 2}, {J::CarrierDecimation, 4}},
+    {{J::ModulatorBand, 13},
+     {J::ModulatorBand, 12},
+     {J::ModulatorBand, 11},
+     {J::ModulatorDecimation, 1},
+     {J::CarrierBand, 13},
+     {J::CarrierBand, 12},
+     {J::CarrierBand, 11},
+     {J::CarrierDecimation, 1}},
+    {{J::ModulatorBand, 10},
+     {J::ModulatorBand, 9},
+     {J::ModulatorBand, 8},
+     {J::ModulatorDecimation, 2},
+     {J::CarrierBand, 10},
+     {J::CarrierBand, 9},
+     {J::CarrierBand, 8},
+     {J::CarrierDecimation, 2}},
+    {{J::ModulatorBand, 7},
+     {J::ModulatorBand, 6},
+     {J::ModulatorBand, 5},
+     {J::ModulatorDecimation, 3},
+     {J::CarrierBand, 7},
+     {J::CarrierBand, 6},
+     {J::CarrierBand, 5},
+     {J::CarrierDecimation, 3}},
+    {{J::ModulatorBand, 4},
+     {J::ModulatorBand, 3},
+     {J::ModulatorBand, 2},
+     {J::ModulatorDecimation, 4},
+     {J::CarrierBand, 4},
+     {J::CarrierBand, 3},
+     {J::CarrierBand, 2},
+     {J::CarrierDecimation, 4}},
 };
 inline constexpr LaneAssignment kOctave5[4] = {
     {J::ModulatorBand, 1}, {J::ModulatorBand, 0}, {J::CarrierBand, 1}, {J::CarrierBand, 0}};
@@ -77,8 +108,12 @@ inline constexpr int kMiddleFirstBand = 4;
 
 // First row of middle octave o (1 to 4) in the middle buffers, and first pair of octave o
 // in the sums.
-constexpr int middleRow(int octave) { return BLOCK_SIZE - (2 * BLOCK_SIZE >> octave); }
-constexpr int sumsRow(int octave) { return 2 * BLOCK_SIZE - (2 * BLOCK_SIZE >> octave); }
+constexpr int middleRow(int octave) {
+    return BLOCK_SIZE - (2 * BLOCK_SIZE >> octave);
+}
+constexpr int sumsRow(int octave) {
+    return 2 * BLOCK_SIZE - (2 * BLOCK_SIZE >> octave);
+}
 
 } // namespace lanes
 

@@ -6,14 +6,18 @@ bool lanePathRuns(LanePath path) {
     __builtin_cpu_init();
 #endif
     switch (path) {
-    case LanePath::Portable: return true;
+    case LanePath::Portable:
+        return true;
 #if QUORVEL_X86_LANES
     // The compiler's check includes the operating system's support for the wider registers.
-    case LanePath::Avx2: return __builtin_cpu_supports("avx2");
-    case LanePath::Avx512: return __builtin_cpu_supports("avx512f");
+    case LanePath::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case LanePath::Avx512:
+        return __builtin_cpu_supports("avx512f");
 #else
     case LanePath::Avx2:
-    case LanePath::Avx512: return false;
+    case LanePath::Avx512:
+        return false;
 #endif
     }
     return false;
@@ -27,9 +31,12 @@ LanePath bestLanePath() {
 
 const char* lanePathName(LanePath path) {
     switch (path) {
-    case LanePath::Portable: return "portable";
-    case LanePath::Avx2: return "avx2";
-    case LanePath::Avx512: return "avx512";
+    case LanePath::Portable:
+        return "portable";
+    case LanePath::Avx2:
+        return "avx2";
+    case LanePath::Avx512:
+        return "avx512";
     }
     return "portable";
 }

@@ -4,10 +4,11 @@
 // internal linkage, so the copies built with different instruction sets never meet at
 // link time, and no standard-library template is instantiated in them.
 //
-// Exactness: GCC's vector extensions apply each operator lane by lane with the same IEEE
-// operation as scalar code, the build forbids contraction, and every expression below is
-// written in the order of the reference kernel's scalar expression. A lane therefore holds
-// bit for bit what the reference computes for its filter or sample.
+// Exactness: the compiler's vector extensions apply each operator lane by lane with the
+// same IEEE operation as scalar code, the build forbids contraction, and every expression
+// below is written in the order of the reference's scalar expression (the reference
+// kernel's, or the primitives' filter loop for the rate changes outside the kernel). A lane
+// therefore holds bit for bit what the reference computes for its filter or sample.
 
 #include "KernelLanes.h"
 
@@ -141,21 +142,21 @@ struct Stream {
 };
 
 enum : unsigned {
-    kModulatorIn = 1,  // every lane reads the modulator
-    kCarrierIn = 2,    // every lane reads the carrier
-    kMixedIn = 3,      // each lane reads what takesCarrier says
-    kMid = 4,          // magnitude and second gain before the last section
-    kSum = 8,          // add up the last section's output
-    kBands = 16,       // keep the output of the first four sections
-    kOut = 32,         // keep the last section's output
-    kOutEven = 64,     // keep it for even samples only (a decimator's output)
+    kModulatorIn = 1, // every lane reads the modulator
+    kCarrierIn = 2,   // every lane reads the carrier
+    kMixedIn = 3,     // each lane reads what takesCarrier says
+    kMid = 4,         // magnitude and second gain before the last section
+    kSum = 8,         // add up the last section's output
+    kBands = 16,      // keep the output of the first four sections
+    kOut = 32,        // keep the last section's output
+    kOutEven = 64,    // keep it for even samples only (a decimator's output)
 };
 
 // Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even). Outputs are
 // rows of the group's width; `sums` receives the lane sums (kSum).
 template <class V, unsigned Flags, int Offset, int W, int S>
-LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands, double* out,
-                          double* sums) {
+LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                          double* out, double* sums) {
     using Int = typename Vec<V>::Int;
     Delays<V, S> delays;
     delays.load(g.delay, Offset);
@@ -202,8 +203,8 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
 // An eight-lane group: at once on an eight-lane unit, else as two halves with their own
 // flags (each half then skips what none of its lanes needs).
 template <unsigned Flags, unsigned LowFlags, unsigned HighFlags, int S>
-LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, int n, double* bands, double* out,
-                         double* sums) {
+LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                         double* out, double* sums) {
 #if LANE_WIDE
     runGroup<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
 #else
@@ -213,12 +214,14 @@ LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, i
 }
 
 template <int W>
-LANE_INLINE void collectEnvelopes(const LaneAssignment (&jobs)[W], const double* sums, double (&envelopeSum)[kChannels]) {
+LANE_INLINE void collectEnvelopes(const LaneAssignment (&jobs)[W], const double* sums,
+                                  double (&envelopeSum)[kChannels]) {
     for (int lane = 0; lane < W; ++lane)
         if (jobs[lane].job == LaneJob::ModulatorBand) envelopeSum[jobs[lane].index] = sums[lane];
 }
 
-void analyse(KernelLanes& k, const double* modulator, const double* carrier, double (&envelopeSum)[kChannels]) {
+void analyse(KernelLanes& k, const double* modulator, const double* carrier,
+             double (&envelopeSum)[kChannels]) {
     alignas(64) double sums[8] = {};
     const Stream m0{modulator, 1};
     const Stream c0{carrier, 1};
@@ -246,7 +249,8 @@ void analyse(KernelLanes& k, const double* modulator, const double* carrier, dou
 }
 
 // Samples per block of each channel's octave.
-constexpr double kLengthOfChannel[kChannels] = {2, 2, 4, 4, 4, 8, 8, 8, 16, 16, 16, 32, 32, 32, 64, 64, 64, 64};
+constexpr double kLengthOfChannel[kChannels] = {2,  2,  4,  4,  4,  8,  8,  8,  16,
+                                                16, 16, 32, 32, 32, 64, 64, 64, 64};
 
 template <class V>
 LANE_INLINE void updateEnvelopesAt(const double* sum, const double* slew, double* envelope, int k) {
@@ -284,7 +288,9 @@ void warp(const double* u, const double* f, double* v) {
 
 // ---- Shaping and summing the carrier bands ----------------------------------------------
 
-LANE_INLINE V4 reversed(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+LANE_INLINE V4 reversed(V4 v) {
+    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
 
 // Each channel's band factors and drive, four channels at a time; the last four overlap
 // the ones before, which only writes the same values twice. A band that is not driven gets
@@ -448,9 +454,12 @@ struct RebuildLanes {
     }
 };
 
-
-LANE_INLINE V2 stuffed(const double* pair) { return V2{2.0, 2.0} * load<V2>(pair); }
-LANE_INLINE void addTo(double* pair, V2 v) { store(pair, load<V2>(pair) + v); }
+LANE_INLINE V2 stuffed(const double* pair) {
+    return V2{2.0, 2.0} * load<V2>(pair);
+}
+LANE_INLINE void addTo(double* pair, V2 v) {
+    store(pair, load<V2>(pair) + v);
+}
 
 // Brings `from` up to twice the rate into `to`, samples [first, last) of the step: sample
 // 2i is twice from[i], sample 2i + 1 is zero, both through the lanes' low-pass, and the
@@ -518,8 +527,9 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
     auto keep = [&](const Delays<V4, 3>& saved, bool lowHalf) {
         for (int slot = 0; slot < 3; ++slot)
             for (int j = 0; j < 2; ++j)
-                delays.d[slot][j] = lowHalf ? __builtin_shufflevector(saved.d[slot][j], delays.d[slot][j], 0, 1, 6, 7)
-                                            : __builtin_shufflevector(delays.d[slot][j], saved.d[slot][j], 0, 1, 6, 7);
+                delays.d[slot][j] =
+                    lowHalf ? __builtin_shufflevector(saved.d[slot][j], delays.d[slot][j], 0, 1, 6, 7)
+                            : __builtin_shufflevector(delays.d[slot][j], saved.d[slot][j], 0, 1, 6, 7);
     };
 
     // Lanes 2, 3 idle for the first two samples.
@@ -552,13 +562,14 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
 
 // The follower's last run alone (lanes 2, 3 of `g`), split as runSplit does it.
 template <int Offset>
-LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* to,
-                              int first, int last) {
+LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from,
+                              double* to, int first, int last) {
     Delays<V4, 3> delays;
     for (int slot = 0; slot < 3; ++slot)
         for (int j = 0; j < 2; ++j)
-            delays.d[slot][j] = __builtin_shufflevector(load<V2>(g.delay[kSplitLow[slot]][j] + Offset),
-                                                        load<V2>(g.delay[kSplitHigh[slot]][j] + Offset), 0, 1, 2, 3);
+            delays.d[slot][j] =
+                __builtin_shufflevector(load<V2>(g.delay[kSplitLow[slot]][j] + Offset),
+                                        load<V2>(g.delay[kSplitHigh[slot]][j] + Offset), 0, 1, 2, 3);
     runSplit(delays, split, load<V2>(g.gain + Offset), from, first, last,
              [&](int j, V2 y) { addTo(to + 2 * j, y); });
     for (int slot = 0; slot < 3; ++slot)
@@ -575,8 +586,8 @@ LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, 
 // the follower (lanes 2, 3) brings a - 1 up into a - 2 one sample behind the lead, so it
 // only ever reads sums the lead has finished. For the lead's first sample only the lead
 // runs, for the follower's last samples only the follower.
-LANE_INLINE void rebuildChained(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from, double* middle,
-                                double* to, int leadLength) {
+LANE_INLINE void rebuildChained(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from,
+                                double* middle, double* to, int leadLength) {
     rebuildAlone<0>(g, from, middle, 0, 1);
     {
         RebuildLanes<V4, 0, 4> both(g);
@@ -584,10 +595,10 @@ LANE_INLINE void rebuildChained(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split
         // At lead sample s (odd) the lead's input is a stuffed zero and the follower's sample
         // s - 1 is even; at s + 1 the lead reads from[(s + 1) / 2] and the follower's sample
         // s is a zero.
-        double* lead = middle + 2;         // the lead's output pair s
-        double* follow = to;               // the follower's output pair s - 1
-        const double* leadIn = from + 2;   // from[(s + 1) / 2]
-        const double* followIn = middle;   // middle[(s - 1) / 2]
+        double* lead = middle + 2;       // the lead's output pair s
+        double* follow = to;             // the follower's output pair s - 1
+        const double* leadIn = from + 2; // from[(s + 1) / 2]
+        const double* followIn = middle; // middle[(s - 1) / 2]
         double* const leadEnd = middle + 2 * (leadLength - 1);
         for (; lead != leadEnd; lead += 4, follow += 4, leadIn += 2, followIn += 2) {
             V4 y = both.template step<false>(__builtin_shufflevector(zero, stuffed(followIn), 0, 1, 2, 3));
@@ -846,5 +857,5 @@ void toSamples16(const double* in, int n, std::int16_t* out) {
 
 } // namespace
 
-extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,     updateEnvelopes, warp,
-                                         synthesise,  halveTwice,  doublePairs,     toSamples16};
+extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,    updateEnvelopes, warp,
+                                        synthesise,  halveTwice, doublePairs,     toSamples16};

@@ -18,7 +18,8 @@ RecordingEncoder::RecordingEncoder(const RecordBlockList& left, const RecordBloc
     : left_(left), right_(right), blocks_(std::min(left.size(), right.size())),
       doublings_(std::clamp(doublings, 0, 2)), routines_(laneRoutines(path)) {
     for (int d = 0; d < doublings_; ++d)
-        for (BiquadCascade& filter : filters_[d]) filter.init(coefficients::kHalfBandLowpass.data(), kSections);
+        for (BiquadCascade& filter : filters_[d])
+            filter.init(coefficients::kHalfBandLowpass.data(), kSections);
     for (int d = 0; d <= doublings_; ++d) stages_[d].resize(2 * (kBlocksPerPiece * BLOCK_SIZE << d));
     samples_.resize(stages_[doublings_].size());
     bytes_.resize(2 * samples_.size());

@@ -43,7 +43,7 @@ private:
     std::size_t done_ = 0;
     int doublings_;
     const LaneRoutines& routines_;
-    BiquadCascade filters_[2][2]; // [doubling][left, right]
+    BiquadCascade filters_[2][2];   // [doubling][left, right]
     std::vector<double> stages_[3]; // left, right pairs before and after each doubling
     std::vector<std::int16_t> samples_;
     std::vector<std::uint8_t> bytes_;

@@ -1,13 +1,13 @@
+#include "FastCarrierGenerator.h"
+
 #include "CarrierGenerator.h"
 #include "ChannelBank.h"
-#include "FastCarrierGenerator.h"
 #include "NspReports.h"
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 
@@ -35,12 +35,14 @@ public:
         const std::int32_t expectedPeriod = reference_.generate(params, values, expected.data());
         const std::int32_t actualPeriod = fast_.generate(params, values, actual.data());
         if (expectedPeriod != actualPeriod) return ::testing::AssertionFailure() << "periods differ";
-        if (reference_.rawBlock() != fast_.rawBlock()) return ::testing::AssertionFailure() << "raw blocks differ";
+        if (reference_.rawBlock() != fast_.rawBlock())
+            return ::testing::AssertionFailure() << "raw blocks differ";
         if (expected != actual) return ::testing::AssertionFailure() << "outputs differ";
         if (reference_.shTick() != fast_.shTick()) return ::testing::AssertionFailure() << "S/H ticks differ";
         if (reference_.alternationPhase() != fast_.alternationPhase())
             return ::testing::AssertionFailure() << "alternation phases differ";
-        if (reference_.counter() != fast_.counter()) return ::testing::AssertionFailure() << "counters differ";
+        if (reference_.counter() != fast_.counter())
+            return ::testing::AssertionFailure() << "counters differ";
         ticks_ += reference_.shTick();
         return ::testing::AssertionSuccess();
     }
@@ -58,13 +60,15 @@ private:
 void randomise(EngineParams& p, std::array<double, kChannels>& values, std::mt19937& random) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     auto chance = [&](double probability) { return unit(random) < probability; };
-    p.period = chance(0.1) ? static_cast<std::int32_t>(random() % 8) : 2 + static_cast<std::int32_t>(random() % 2400);
+    p.period = chance(0.1) ? static_cast<std::int32_t>(random() % 8)
+                           : 2 + static_cast<std::int32_t>(random() % 2400);
     p.duty = chance(0.1) ? 2.0 * unit(random) - 0.5 : (1 + random() % 128) / 128.0;
     p.chord = chance(0.5);
     p.chordFirst = chance(0.5);
     p.yodel = chance(0.4);
     p.track = chance(0.3);
-    p.sampleHoldPeriod = chance(0.2) ? static_cast<std::int32_t>(random() % 3) : 1 + static_cast<std::int32_t>(random() % 9000);
+    p.sampleHoldPeriod = chance(0.2) ? static_cast<std::int32_t>(random() % 3)
+                                     : 1 + static_cast<std::int32_t>(random() % 9000);
     for (double& v : values) v = chance(0.2) ? 0.0 : 3000.0 * unit(random);
 }
 

@@ -1,14 +1,14 @@
-#include "ChannelBank.h"
 #include "FastVocoderKernel.h"
+
+#include "ChannelBank.h"
 #include "NspReports.h"
 #include "VocoderKernel.h"
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -31,8 +31,8 @@ template <std::size_t N>
                                      const std::array<double, N>& actual) {
     for (std::size_t i = 0; i < N; ++i)
         if (!sameDouble(expected[i], actual[i]))
-            return ::testing::AssertionFailure() << what << "[" << i << "]: reference " << expected[i]
-                                                 << ", optimised " << actual[i];
+            return ::testing::AssertionFailure()
+                   << what << "[" << i << "]: reference " << expected[i] << ", optimised " << actual[i];
     return ::testing::AssertionSuccess();
 }
 
@@ -87,22 +87,26 @@ public:
         Block referenceCarrier = carrier, referenceModulator = modulator, fastCarrier = carrier,
               fastModulator = modulator;
         Block referenceLeft{}, referenceRight{}, fastLeft{}, fastRight{};
-        const Overloads expected = reference_.process(params, referenceCarrier.data(), referenceModulator.data(),
-                                                      referenceLeft.data(), referenceRight.data());
-        const Overloads actual =
-            fast_.process(params, fastCarrier.data(), fastModulator.data(), fastLeft.data(), fastRight.data());
-        for (auto result : {sameArray("left", referenceLeft, fastLeft), sameArray("right", referenceRight, fastRight),
-                            sameArray("carrier", referenceCarrier, fastCarrier),
-                            sameArray("modulator", referenceModulator, fastModulator),
-                            sameArray("value", reference_.values(), fast_.values()),
-                            sameArray("envelope", reference_.envelopes(), fast_.envelopes()),
-                            sameArray("gain", reference_.gains(), fast_.gains())})
+        const Overloads expected =
+            reference_.process(params, referenceCarrier.data(), referenceModulator.data(),
+                               referenceLeft.data(), referenceRight.data());
+        const Overloads actual = fast_.process(params, fastCarrier.data(), fastModulator.data(),
+                                               fastLeft.data(), fastRight.data());
+        for (auto result :
+             {sameArray("left", referenceLeft, fastLeft), sameArray("right", referenceRight, fastRight),
+              sameArray("carrier", referenceCarrier, fastCarrier),
+              sameArray("modulator", referenceModulator, fastModulator),
+              sameArray("value", reference_.values(), fast_.values()),
+              sameArray("envelope", reference_.envelopes(), fast_.envelopes()),
+              sameArray("gain", reference_.gains(), fast_.gains())})
             if (!result) return result;
         if (expected.carrier != actual.carrier || expected.modulator != actual.modulator ||
             expected.left != actual.left || expected.right != actual.right)
             return ::testing::AssertionFailure() << "overload indicators differ";
-        if (reference_.position() != fast_.position()) return ::testing::AssertionFailure() << "positions differ";
-        energy_ += referenceLeft[0] * referenceLeft[0] + referenceRight[BLOCK_SIZE - 1] * referenceRight[BLOCK_SIZE - 1];
+        if (reference_.position() != fast_.position())
+            return ::testing::AssertionFailure() << "positions differ";
+        energy_ += referenceLeft[0] * referenceLeft[0] +
+                   referenceRight[BLOCK_SIZE - 1] * referenceRight[BLOCK_SIZE - 1];
         return ::testing::AssertionSuccess();
     }
 
@@ -128,16 +132,27 @@ public:
         if (unit(random_) < 0.05) kind_ = static_cast<int>(unit(random_) * 5);
         for (int i = 0; i < BLOCK_SIZE; ++i, ++t_) {
             const double x = double(t_) / kEngineRate;
-            const double voice = (0.6 + 0.4 * std::sin(18.0 * x)) *
-                                 (7000 * std::sin(2 * std::numbers::pi * 190 * x) + 3000 * std::sin(2 * std::numbers::pi * 1250 * x) +
-                                  1500 * std::sin(2 * std::numbers::pi * 3900 * x));
+            const double voice =
+                (0.6 + 0.4 * std::sin(18.0 * x)) * (7000 * std::sin(2 * std::numbers::pi * 190 * x) +
+                                                    3000 * std::sin(2 * std::numbers::pi * 1250 * x) +
+                                                    1500 * std::sin(2 * std::numbers::pi * 3900 * x));
             const double noise = 20000.0 * (unit(random_) - 0.5);
             switch (kind_) {
-            case 0: modulator[i] = voice + 0.1 * noise; break;
-            case 1: modulator[i] = noise; break;
-            case 2: modulator[i] = 0.0; break;
-            case 3: modulator[i] = 1e-3 * noise; break;
-            default: modulator[i] = 4.0 * voice; break;
+            case 0:
+                modulator[i] = voice + 0.1 * noise;
+                break;
+            case 1:
+                modulator[i] = noise;
+                break;
+            case 2:
+                modulator[i] = 0.0;
+                break;
+            case 3:
+                modulator[i] = 1e-3 * noise;
+                break;
+            default:
+                modulator[i] = 4.0 * voice;
+                break;
             }
             carrier[i] = kind_ == 2 ? 0.0 : (t_ % 97 < 48 ? 14000.0 : -14000.0) + 0.2 * noise;
         }
@@ -202,14 +217,15 @@ TEST_P(OptimisedKernel, MatchesTheReferenceAcrossWidthChangesMidStream) {
 
 std::string caseName(const ::testing::TestParamInfo<KernelCase>& info) {
     constexpr const char* kWidths[] = {"Normal", "Narrow", "Wide"};
-    return std::string(lanePathName(std::get<0>(info.param))) + kWidths[static_cast<int>(std::get<1>(info.param))];
+    return std::string(lanePathName(std::get<0>(info.param))) +
+           kWidths[static_cast<int>(std::get<1>(info.param))];
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPathAndWidth, OptimisedKernel,
-                         ::testing::Combine(::testing::Values(LanePath::Portable, LanePath::Avx2, LanePath::Avx512),
-                                            ::testing::Values(FilterWidth::Normal, FilterWidth::Narrow,
-                                                              FilterWidth::Wide)),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    EveryPathAndWidth, OptimisedKernel,
+    ::testing::Combine(::testing::Values(LanePath::Portable, LanePath::Avx2, LanePath::Avx512),
+                       ::testing::Values(FilterWidth::Normal, FilterWidth::Narrow, FilterWidth::Wide)),
+    caseName);
 
 using OptimisedKernelEdges = NspReports;
 
@@ -228,6 +244,32 @@ TEST_F(OptimisedKernelEdges, InfinitiesAndNaNsLandInTheSamePlacesAsInTheReferenc
             ASSERT_TRUE(kernels.run(params, carrier, modulator)) << lanePathName(path) << " block " << block;
         }
     }
+}
+
+TEST_F(OptimisedKernelEdges, KeepsProcessingWhenAnEarlierCallLeftAnErrorStatus) {
+    // The reference stops filtering on a sticky error status of the primitives (its
+    // outputs then keep stale buffers); the optimised kernel calls no primitive per block
+    // and goes on exactly as without the error.
+    ChannelBank bank, undisturbedBank;
+    bank.initialise(false, FilterWidth::Normal);
+    undisturbedBank.initialise(false, FilterWidth::Normal);
+    FastVocoderKernel kernel(bank), undisturbed(undisturbedBank);
+    Signal signal(4);
+    EngineParams params;
+    Block carrier, modulator, left, right, expectedLeft, expectedRight;
+    for (int block = 0; block < 30; ++block) {
+        signal.next(carrier, modulator);
+        Block c = carrier, m = modulator;
+        nspSetErrStatus(block >= 10 ? NSP_StsBadArg : NSP_StsOk);
+        kernel.process(params, carrier.data(), modulator.data(), left.data(), right.data());
+        nspSetErrStatus(NSP_StsOk);
+        undisturbed.process(params, c.data(), m.data(), expectedLeft.data(), expectedRight.data());
+        ASSERT_EQ(left, expectedLeft) << "block " << block;
+        ASSERT_EQ(right, expectedRight) << "block " << block;
+    }
+    EXPECT_NE(left, Block{});
+    bank.release();
+    undisturbedBank.release();
 }
 
 TEST_F(OptimisedKernelEdges, TheBestPathRunsHereAndAPathThatCannotRunFallsBackToPortable) {

@@ -1,14 +1,14 @@
+#include "RecordingEncoder.h"
+
 #include "HalfBandUpsampler.h"
 #include "LittleEndian.h"
-#include "RecordingEncoder.h"
 #include "Sample16.h"
 #include "WavTestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 #include <span>
@@ -93,11 +93,13 @@ TEST_P(Encoding, GivesTheBytesOfConvertingTheWholeRecordingAtOnceAPieceAtATime) 
 }
 
 std::string encoderCaseName(const ::testing::TestParamInfo<EncoderCase>& info) {
-    return std::string(lanePathName(std::get<0>(info.param))) + "At" + std::to_string(11025 << std::get<1>(info.param));
+    return std::string(lanePathName(std::get<0>(info.param))) + "At" +
+           std::to_string(11025 << std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPathAndRate, Encoding,
-                         ::testing::Combine(::testing::Values(LanePath::Portable, LanePath::Avx2, LanePath::Avx512),
+                         ::testing::Combine(::testing::Values(LanePath::Portable, LanePath::Avx2,
+                                                              LanePath::Avx512),
                                             ::testing::Values(0, 1, 2)),
                          encoderCaseName);
 
