@@ -155,7 +155,12 @@ TEST_F(JackDuplex, PlaysEveryBlockOnceInOrderAndCapturesTheInputInOrder) {
         }
     } else {
         // Converted output keeps its pitch and level and has no gaps.
-        const std::size_t from = n / 4, to = n - 4096;
+        // Up to where the program's sound stopped: it closes before the tester stops
+        // recording, and on a busy machine that gap can be long.
+        std::size_t end = n;
+        while (end > 0 && std::fabs(heard[end - 1]) < 0.01f) --end;
+        ASSERT_GT(end, n / 2);
+        const std::size_t from = n / 4, to = end - 4096;
         EXPECT_NEAR(frequencyOf(heard, from, to, rate), 1000.0, 2.0);
         const std::size_t window = std::size_t(rate / 100);
         for (std::size_t w = from; w + window < to; w += window) {
