@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -125,6 +126,8 @@ TEST_F(JackDuplex, PlaysEveryBlockOnceInOrderAndCapturesTheInputInOrder) {
         for (int i = 0; i < kWaveBufferFrames; ++i)
             captured.push_back(float(std::int16_t(buffer.bytes[4 * i] | buffer.bytes[4 * i + 1] << 8)));
     };
+    // Connecting clients can make the server report a missed cycle; only later ones count.
+    const int xrunsAtStart = tester.xruns();
     const int blocks = 800; // 4.6 s
     run(device, blocks, fill, take);
     device.close();
@@ -132,6 +135,10 @@ TEST_F(JackDuplex, PlaysEveryBlockOnceInOrderAndCapturesTheInputInOrder) {
     ASSERT_EQ(device.underruns(), 0u);
     ASSERT_EQ(device.droppedInputFrames(), 0u);
 
+    if (tester.xruns() > xrunsAtStart)
+        GTEST_SKIP() << "the JACK server missed " << tester.xruns() - xrunsAtStart
+                     << " cycles while the blocks played (the machine was overloaded): frame continuity"
+                        " cannot be judged";
     const std::vector<float>& heard = tester.left();
     const std::size_t n = tester.framesRecorded();
     if (rate == 11025) {

@@ -15,6 +15,7 @@ JackTestClient::JackTestClient(const std::string& name, std::size_t capacity)
     out_[0] = jack_port_register(client_, "out_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     out_[1] = jack_port_register(client_, "out_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(client_, &JackTestClient::process, this);
+    jack_set_xrun_callback(client_, &JackTestClient::xrun, this);
 }
 
 JackTestClient::~JackTestClient() {
@@ -54,6 +55,11 @@ bool JackTestClient::waitForFrames(std::size_t frames, double seconds) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+int JackTestClient::xrun(void* self) {
+    static_cast<JackTestClient*>(self)->xruns_.fetch_add(1, std::memory_order_acq_rel);
+    return 0;
 }
 
 int JackTestClient::process(jack_nframes_t frames, void* self) {

@@ -30,6 +30,9 @@ public:
     std::size_t playbackStartFrame() const { return playbackStart_.load(std::memory_order_acquire); }
     bool activate();
     std::size_t framesRecorded() const { return recorded_.load(std::memory_order_acquire); }
+    // Cycles the server reported as missed (an overloaded machine): frames are lost there
+    // whatever the clients do.
+    int xruns() const { return xruns_.load(std::memory_order_acquire); }
     // Waits until at least `frames` have been recorded or `seconds` pass.
     bool waitForFrames(std::size_t frames, double seconds) const;
     // Stops the client's processing; the recording can then be read.
@@ -39,6 +42,7 @@ public:
 
 private:
     static int process(jack_nframes_t frames, void* self);
+    static int xrun(void* self);
 
     std::string name_;
     jack_client_t* client_ = nullptr;
@@ -50,5 +54,6 @@ private:
     std::atomic<std::size_t> playbackStart_{static_cast<std::size_t>(-1)};
     std::vector<float> recordLeft_, recordRight_;
     std::atomic<std::size_t> recorded_{0};
+    std::atomic<int> xruns_{0};
     bool active_ = false;
 };
