@@ -15,8 +15,14 @@ constexpr int kSections = static_cast<int>(coefficients::kHalfBandLowpass.size()
 
 RecordingEncoder::RecordingEncoder(const RecordBlockList& left, const RecordBlockList& right, int doublings,
                                    LanePath path)
-    : left_(left), right_(right), blocks_(std::min(left.size(), right.size())),
-      doublings_(std::clamp(doublings, 0, 2)), routines_(laneRoutines(path)) {
+    : RecordingEncoder(doublings, path) {
+    left_ = &left;
+    right_ = &right;
+    blocks_ = std::min(left.size(), right.size());
+}
+
+RecordingEncoder::RecordingEncoder(int doublings, LanePath path)
+    : blocks_(0), doublings_(std::clamp(doublings, 0, 2)), routines_(laneRoutines(path)) {
     for (int d = 0; d < doublings_; ++d)
         for (BiquadCascade& filter : filters_[d])
             filter.init(coefficients::kHalfBandLowpass.data(), kSections);
@@ -40,16 +46,29 @@ void RecordingEncoder::doubleSeparately(int stage, const double* in, int pairs, 
 std::span<const std::uint8_t> RecordingEncoder::next() {
     const std::size_t count = std::min(kBlocksPerPiece, blocks_ - done_);
     if (count == 0) return {};
+    const RecordBlock* left[kBlocksPerPiece];
+    const RecordBlock* right[kBlocksPerPiece];
+    for (std::size_t b = 0; b < count; ++b) {
+        left[b] = &(*left_)[done_ + b];
+        right[b] = &(*right_)[done_ + b];
+    }
+    done_ += count;
+    return encode(left, right, count);
+}
+
+std::span<const std::uint8_t> RecordingEncoder::encode(const RecordBlock* const* left,
+                                                       const RecordBlock* const* right, std::size_t count) {
+    count = std::min(count, kBlocksPerPiece);
+    if (count == 0) return {};
     double* pairs = stages_[0].data();
     for (std::size_t b = 0; b < count; ++b) {
-        const RecordBlock& l = left_[done_ + b];
-        const RecordBlock& r = right_[done_ + b];
+        const RecordBlock& l = *left[b];
+        const RecordBlock& r = *right[b];
         for (int i = 0; i < BLOCK_SIZE; ++i) {
             pairs[2 * (b * BLOCK_SIZE + i)] = l.samples[i];
             pairs[2 * (b * BLOCK_SIZE + i) + 1] = r.samples[i];
         }
     }
-    done_ += count;
 
     int length = static_cast<int>(count) * BLOCK_SIZE; // pairs in the current stage
     for (int d = 0; d < doublings_; ++d) {

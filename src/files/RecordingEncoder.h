@@ -16,6 +16,8 @@
 // little-endian left, right frames. The pieces together are exactly the bytes of converting
 // the whole recording at once; only one piece is held at a time, so the memory needed does
 // not grow with the recording. Left and right run side by side in vector lanes.
+// The blocks can also be handed over a piece at a time as they are recorded (encode), for a
+// save that runs while the recording is still growing.
 // Thread: the caller's; the lists must not change while the encoder reads them.
 class RecordingEncoder {
 public:
@@ -23,11 +25,17 @@ public:
 
     RecordingEncoder(const RecordBlockList& left, const RecordBlockList& right, int doublings,
                      LanePath path = bestLanePath());
+    // An encoder fed by encode() alone.
+    explicit RecordingEncoder(int doublings, LanePath path = bestLanePath());
     RecordingEncoder(const RecordingEncoder&) = delete;
     RecordingEncoder& operator=(const RecordingEncoder&) = delete;
 
     // The next piece; empty once every block is converted. Valid until the next call.
     std::span<const std::uint8_t> next();
+    // The bytes of the next `count` blocks (at most kBlocksPerPiece) of each channel, which
+    // follow the blocks encoded before. Valid until the next call.
+    std::span<const std::uint8_t> encode(const RecordBlock* const* left, const RecordBlock* const* right,
+                                         std::size_t count);
 
     std::size_t blocks() const { return blocks_; }
     int framesPerBlock() const { return BLOCK_SIZE << doublings_; }
@@ -37,8 +45,8 @@ private:
     // to initialise (they then report it on every call, as the reference's do).
     void doubleSeparately(int stage, const double* in, int pairs, double* out);
 
-    const RecordBlockList& left_;
-    const RecordBlockList& right_;
+    const RecordBlockList* left_ = nullptr;
+    const RecordBlockList* right_ = nullptr;
     std::size_t blocks_;
     std::size_t done_ = 0;
     int doublings_;

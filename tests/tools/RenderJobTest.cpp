@@ -1,11 +1,11 @@
 #include "RenderJob.h"
+
 #include "RenderOptions.h"
 #include "WavFiles.h"
 #include "WavTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -47,7 +47,8 @@ Stereo readStereo(const std::filesystem::path& path) {
     std::size_t at = 12;
     while (at + 8 <= bytes.size()) {
         const std::string id(bytes.begin() + long(at), bytes.begin() + long(at) + 4);
-        const std::uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | std::uint32_t(bytes[at + 7]) << 24;
+        const std::uint32_t size =
+            bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | std::uint32_t(bytes[at + 7]) << 24;
         if (id == "data") {
             for (std::size_t i = at + 8; i + 3 < at + 8 + size && i + 3 < bytes.size(); i += 4) {
                 s.left.push_back(std::int16_t(bytes[i] | bytes[i + 1] << 8));
@@ -123,7 +124,12 @@ TEST_F(QuorvelRender, FileErrorsGiveTheProgramsOwnMessagesAndExitStatusOne) {
     const Rendered floating = render({"--out", path("o.wav"), "--modulator", path("float.wav")});
     EXPECT_EQ(floating.exit, 1);
     EXPECT_NE(floating.err.find("UnSupported Wave Format!"), std::string::npos);
-    EXPECT_EQ(render({"--out", path("no/such/folder/o.wav"), "--blocks", "3"}).exit, 1);
+    const Rendered noFolder = render({"--out", path("no/such/folder/o.wav"), "--blocks", "3"});
+    EXPECT_EQ(noFolder.exit, 1);
+    // Said once, by the save at the end, though the file is first tried while rendering.
+    const auto first = noFolder.err.find("Cannot create file!");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(noFolder.err.find("Cannot create file!", first + 1), std::string::npos);
 }
 
 TEST_F(QuorvelRender, RendersAsManyPassesAsTheModulatorHasBlocksAtTheChosenRate) {
@@ -173,8 +179,9 @@ TEST_F(QuorvelRender, MixAt63GivesTheDryShareOfTheModulator) {
 }
 
 TEST_F(QuorvelRender, TheSameSeedRendersTheSameFileAndAnotherSeedAnotherNoise) {
-    const std::vector<std::string> noise = {"--blocks", "100", "--press", "Noise Carrier Button", "--rate", "11",
-                                            "--set", "Mix Level=20", "--modulator", modulator()};
+    const std::vector<std::string> noise = {"--blocks",    "100",      "--press", "Noise Carrier Button",
+                                            "--rate",      "11",       "--set",   "Mix Level=20",
+                                            "--modulator", modulator()};
     auto args = [&](const std::string& out, const std::string& seed) {
         std::vector<std::string> a = noise;
         a.insert(a.end(), {"--out", path(out), "--seed", seed});
@@ -193,8 +200,8 @@ TEST_F(QuorvelRender, SettingsGoInFirstAndTheFinalStateComesOut) {
                       "--save-settings", path("first.set")})
                   .exit,
               0);
-    ASSERT_EQ(render({"--out", path("b.wav"), "--blocks", "4", "--settings", path("first.set"), "--save-settings",
-                      path("second.set")})
+    ASSERT_EQ(render({"--out", path("b.wav"), "--blocks", "4", "--settings", path("first.set"),
+                      "--save-settings", path("second.set")})
                   .exit,
               0);
     EXPECT_EQ(readAll(path("first.set")), readAll(path("second.set")));
@@ -209,8 +216,8 @@ TEST_F(QuorvelRender, ACarrierFileAloneSetsTheLengthAndStereoSourcesAreChosenByN
     const std::vector<std::int16_t> silent(left.size(), 0);
     const std::string carrier =
         folder.write("c.wav", wavFile(PcmFormat{1, 2, 11025, 16}, pcm16(interleave(left, silent)))).string();
-    ASSERT_EQ(render({"--out", path("l.wav"), "--carrier", carrier, "--carrier-source", "left", "--rate", "11",
-                      "--set", "Mix Level=63"})
+    ASSERT_EQ(render({"--out", path("l.wav"), "--carrier", carrier, "--carrier-source", "left", "--rate",
+                      "11", "--set", "Mix Level=63"})
                   .exit,
               0);
     EXPECT_EQ(readStereo(path("l.wav")).left.size(), 30u * 64);

@@ -1,14 +1,17 @@
 #include "RenderJob.h"
 
+#include "BackgroundWavSave.h"
 #include "BlockLoop.h"
 #include "CommandDispatcher.h"
-#include "NullCommandHost.h"
 #include "ControlTable.h"
+#include "NullCommandHost.h"
 #include "SettingsFile.h"
 #include "VocoderCore.h"
 #include "WavDialogs.h"
 #include "WavFiles.h"
 
+#include <algorithm>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -39,7 +42,8 @@ public:
         return std::filesystem::path(options_.out);
     }
     std::optional<SourceChoice> selectSource(std::string_view title) override {
-        return title.find("Carrier") != std::string_view::npos ? options_.carrierSource : options_.modulatorSource;
+        return title.find("Carrier") != std::string_view::npos ? options_.carrierSource
+                                                               : options_.modulatorSource;
     }
     std::optional<SaveRate> selectSaveRate() override { return options_.rate; }
     void message(std::string_view text) override {
@@ -55,6 +59,45 @@ private:
     std::string current_;
 };
 
+// The recording written to the output file while the render makes it, on the other core
+// (see BackgroundWavSave). It follows the take that was recording when the render began; if
+// that take is replaced or anything goes wrong, Save writes the file the ordinary way.
+class EarlySave {
+public:
+    EarlySave(const RenderOptions& options, VocoderCore& core) : core_(core) {
+        if (!core.state.recordOn || !core.recording) return;
+        take_ = core.recording.get();
+        save_ = std::make_unique<BackgroundWavSave>(options.out, options.rate);
+        if (!save_->start()) save_.reset();
+    }
+
+    // After each block: hands over what the take has recorded since.
+    void follow() {
+        if (!save_) return;
+        if (core_.recording.get() != take_) {
+            save_.reset();
+            return;
+        }
+        const std::size_t recorded = std::min(take_->left.size(), take_->right.size());
+        for (std::size_t b = save_->blocks(); b < recorded; ++b) save_->add(take_->left[b], take_->right[b]);
+    }
+
+    // At Save: whether the file is written, complete and in place.
+    bool finish() {
+        follow();
+        if (!save_) return false;
+        const bool complete =
+            save_->blocks() == std::min(take_->left.size(), take_->right.size()) && save_->finish();
+        save_.reset();
+        return complete;
+    }
+
+private:
+    VocoderCore& core_;
+    const Recording* take_ = nullptr;
+    std::unique_ptr<BackgroundWavSave> save_;
+};
+
 // The world around the dispatcher during a render: no device, no display, no MIDI; only
 // Load and Save do anything, answered from the command line.
 class RenderHost final : public NullCommandHost {
@@ -63,9 +106,14 @@ public:
 
     void loadWavFiles() override { ::loadWavFiles(core_.modulatorFile, core_.carrierFile, dialogs_); }
     void saveRecording() override {
+        if (early && early->finish()) {
+            saved = true;
+            return;
+        }
         if (core_.recording) saved = ::saveRecording(core_.recording->left, core_.recording->right, dialogs_);
     }
 
+    EarlySave* early = nullptr;
     bool saved = false;
 
 private:
@@ -89,8 +137,8 @@ private:
 void drawProgress(std::ostream& err, long long done, long long total) {
     constexpr int kWidth = 40;
     const int filled = total > 0 ? int(kWidth * done / total) : 0;
-    err << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), ' ') << "] "
-        << (total > 0 ? 100 * done / total : 0) << "%" << std::flush;
+    err << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), ' ')
+        << "] " << (total > 0 ? 100 * done / total : 0) << "%" << std::flush;
 }
 
 } // namespace
@@ -154,19 +202,22 @@ int RenderJob::run() {
             press(id);
     }
 
+    EarlySave early(o, core);
+    host.early = &early;
     RenderEvents events(err_);
     BlockLoop loop(core, events);
     loop.setDither(o.dither);
     const bool byModulator = !o.modulator.empty();
-    const long long total = o.blocks ? *o.blocks
-                                     : static_cast<long long>(byModulator ? core.modulatorFile.size()
-                                                                          : core.carrierFile.size());
+    const long long total =
+        o.blocks ? *o.blocks
+                 : static_cast<long long>(byModulator ? core.modulatorFile.size() : core.carrierFile.size());
     OutputBuffer out;
     long long done = 0;
     const long long progressStep = std::max(1LL, total / 200);
     for (;;) {
         loop.updateParameters();
         loop.process(nullptr, true, out);
+        early.follow();
         ++done;
         if (events.failed) return kFileError;
         if (showProgress_ && done % progressStep == 0) drawProgress(err_, done, total);

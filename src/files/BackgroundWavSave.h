@@ -1,0 +1,67 @@
+#pragma once
+
+#include "LanePath.h"
+#include "RecordBlock.h"
+#include "RecordingEncoder.h"
+#include "SaveRate.h"
+#include "WavWriter.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// A recording saved while it is still being made: an offline render hands over each block
+// as it is recorded, and a thread of this object's own converts and writes them on another
+// core, so that the save costs next to nothing after the last block. The file is byte for
+// byte the one saveRecording writes from the finished recording.
+//
+// It only ever speeds a save up. The recording stays with the caller, and whenever this
+// save cannot complete (the file cannot be made, a write fails, nothing was handed over)
+// finish() says so and leaves no file behind, so that the caller saves the ordinary way
+// and the user sees that save's message, if any.
+//
+// Thread: start(), add() and finish() on one thread, the producer's; the conversion and
+// writing on the object's own thread.
+class BackgroundWavSave {
+public:
+    BackgroundWavSave(std::filesystem::path target, SaveRate rate, LanePath path = bestLanePath());
+    // Stops the thread; a file not finished is removed.
+    ~BackgroundWavSave();
+    BackgroundWavSave(const BackgroundWavSave&) = delete;
+    BackgroundWavSave& operator=(const BackgroundWavSave&) = delete;
+
+    // Creates the temporary file and starts the thread; false when the file cannot be made.
+    bool start();
+    // The next recorded block of each channel. Both must stay where they are, unchanged,
+    // until finish() returns (a deque's elements do while it grows at the back).
+    void add(const RecordBlock& left, const RecordBlock& right);
+    // Blocks handed over so far.
+    std::size_t blocks() const { return added_; }
+    // Waits for the thread; true when the file is complete and in the target's place.
+    bool finish();
+
+private:
+    using BlockPair = std::pair<const RecordBlock*, const RecordBlock*>;
+
+    void hand(bool last);
+    void run();
+    void stop();
+
+    std::filesystem::path target_;
+    std::unique_ptr<WavWriter> writer_;
+    RecordingEncoder encoder_;
+    std::size_t added_ = 0;
+    std::vector<BlockPair> batch_; // the producer's, handed over a piece at a time
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<BlockPair> pending_; // guarded by mutex_
+    bool ending_ = false;            // guarded by mutex_
+    bool failed_ = false;            // the thread's until it is joined
+    std::thread thread_;
+};

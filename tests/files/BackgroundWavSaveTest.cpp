@@ -1,0 +1,142 @@
+#include "BackgroundWavSave.h"
+
+#include "Unprivileged.h"
+#include "WavFiles.h"
+#include "WavTestSupport.h"
+
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <limits>
+#include <sys/resource.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Music-like blocks with overshoot beyond 16 bits and, near the end, an infinity.
+RecordBlock block(std::size_t b, double frequency) {
+    RecordBlock r;
+    for (int i = 0; i < BLOCK_SIZE; ++i) {
+        const double t = double(b * BLOCK_SIZE + std::size_t(i));
+        r.samples[std::size_t(i)] = 30000.0 * std::sin(frequency * t) + 7000.0 * std::sin(0.9 * t) + 0.5;
+    }
+    return r;
+}
+
+std::size_t filesIn(const fs::path& folder) {
+    return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class BackgroundSave : public WavTest {
+protected:
+    TempFolder folder;
+    fs::path target = folder.path() / "render.wav";
+
+    // What the Save command writes from the finished lists.
+    Bytes ordinarySave(const RecordBlockList& left, const RecordBlockList& right, SaveRate rate) {
+        ScriptedDialogs dialogs;
+        dialogs.rateAnswers = {rate};
+        const fs::path path = folder.path() / "ordinary.wav";
+        dialogs.saveAnswers = {path};
+        EXPECT_TRUE(saveRecording(left, right, dialogs));
+        return readAll(path);
+    }
+};
+
+TEST_F(BackgroundSave, WritesWhileTheRecordingGrowsExactlyTheFileSaveWritesAfterwardsAtEveryRate) {
+    for (const SaveRate rate : {SaveRate::Rate11025, SaveRate::Rate22050, SaveRate::Rate44100}) {
+        SCOPED_TRACE(static_cast<int>(rate));
+        // Uneven pieces, the lists growing at the back while the thread reads the blocks.
+        const std::size_t blocks = 5 * RecordingEncoder::kBlocksPerPiece + 7;
+        RecordBlockList left, right;
+        BackgroundWavSave save(target, rate);
+        ASSERT_TRUE(save.start());
+        for (std::size_t b = 0; b < blocks; ++b) {
+            left.push_back(block(b, 0.013));
+            right.push_back(block(b, 0.21));
+            if (b == blocks - 2) left.back().samples[5] = std::numeric_limits<double>::infinity();
+            save.add(left.back(), right.back());
+        }
+        EXPECT_EQ(save.blocks(), blocks);
+        ASSERT_TRUE(save.finish());
+        EXPECT_EQ(readAll(target), ordinarySave(left, right, rate));
+        EXPECT_EQ(filesIn(folder.path()), 2u); // no temporary file left
+    }
+}
+
+TEST_F(BackgroundSave, EndingUnfinishedInAnyWayLeavesTheOldFileAndNothingElse) {
+    const Bytes old{'o', 'l', 'd'};
+    folder.write("render.wav", old);
+    RecordBlockList left(40), right(40);
+
+    // Nothing handed over: there is nothing to save.
+    {
+        BackgroundWavSave save(target, SaveRate::Rate44100);
+        ASSERT_TRUE(save.start());
+        EXPECT_FALSE(save.finish());
+    }
+    // Dropped before finishing (the render failed).
+    {
+        BackgroundWavSave save(target, SaveRate::Rate44100);
+        ASSERT_TRUE(save.start());
+        for (std::size_t b = 0; b < left.size(); ++b) save.add(left[b], right[b]);
+    }
+    // Added to without having started: nothing happens.
+    {
+        BackgroundWavSave save(target, SaveRate::Rate11025);
+        save.add(left[0], right[0]);
+        EXPECT_EQ(save.blocks(), 0u);
+        EXPECT_FALSE(save.finish());
+    }
+    EXPECT_EQ(readAll(target), old);
+    EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+TEST_F(BackgroundSave, AFolderThatCannotBeWrittenRefusesToStart) {
+    fs::permissions(folder.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    BackgroundWavSave save(target, SaveRate::Rate22050);
+    {
+        Unprivileged user;
+        EXPECT_FALSE(save.start());
+    }
+    RecordBlockList left(3), right(3);
+    save.add(left[0], right[0]);
+    EXPECT_FALSE(save.finish());
+    fs::permissions(folder.path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(filesIn(folder.path()), 0u);
+}
+
+TEST_F(BackgroundSave, AWriteFailingOnItsThreadEndsUnfinishedAndLeavesTheOldFile) {
+    const Bytes old{'o', 'l', 'd'};
+    folder.write("render.wav", old);
+    RecordBlockList left, right;
+    for (std::size_t b = 0; b < 300; ++b) {
+        left.push_back(block(b, 0.02));
+        right.push_back(block(b, 0.03));
+    }
+    // A file size limit makes the disk refuse the data after a few kilobytes.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool complete = true;
+    {
+        BackgroundWavSave save(target, SaveRate::Rate44100);
+        ASSERT_TRUE(save.start());
+        for (std::size_t b = 0; b < left.size(); ++b) save.add(left[b], right[b]);
+        complete = save.finish();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(readAll(target), old);
+    EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+} // namespace
