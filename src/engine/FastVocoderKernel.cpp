@@ -230,6 +230,7 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
                                     params.sibilance,
                                     params.mix * 0.5,
                                     (1.0 - params.mix) * widthGain(bank_.width())};
-    routines_->synthesise(lanes_, synthesis, modulator, left, right, overloads.left, overloads.right);
+    routines_->synthesise(lanes_, synthesis, carrier, modulator, left, right, overloads.left,
+                          overloads.right);
     return overloads;
 }

@@ -180,7 +180,8 @@ struct LaneRoutines {
     // Scales both inputs, reports and clips overload (the kernel's first steps).
     void (*scaleInputs)(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
                         bool& carrierOverload, bool& modulatorOverload);
-    // Runs every analysis filter over the block and sums each channel's envelope samples.
+    // Runs the analysis filters over the block (all but the top octave's carrier bands) and
+    // sums each channel's envelope samples.
     void (*analyse)(KernelLanes& lanes, const double* modulator, const double* carrier,
                     double (&envelopeSum)[kChannels]);
     // Each channel's smoothed envelope from its summed envelope samples: mean (the sum over
@@ -189,10 +190,12 @@ struct LaneRoutines {
     void (*updateEnvelopes)(const double (&envelopeSum)[kChannels], const double* slew, double* envelope);
     // VocoderKernel::warp of every channel: v[k] = warp(u[k], f[k]).
     void (*warp)(const double* u, const double* f, double* v);
-    // Shapes and sums the carrier bands, rebuilds the full rate, adds sibilance and the dry
+    // Filters the top octave's carrier bands from the scaled carrier, shapes and sums the
+    // carrier bands, rebuilds the full rate, adds sibilance and the dry
     // modulator (which is left scaled by mixHalf), and clips the outputs.
-    void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, double* modulator, double* left,
-                       double* right, bool& leftOverload, bool& rightOverload);
+    void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, const double* carrier,
+                       double* modulator, double* left, double* right, bool& leftOverload,
+                       bool& rightOverload);
 
     // The carrier generator's two halvings: 256 samples through `first`, every other output
     // through `second`, every other output of that into `out` (64 samples).

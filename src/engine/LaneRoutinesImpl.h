@@ -152,19 +152,31 @@ enum : unsigned {
     kOutEven = 64,    // keep it for even samples only (a decimator's output)
 };
 
-// Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even). Outputs are
-// rows of the group's width; `sums` receives the lane sums (kSum).
+// Lanes [Offset, Offset + lanes of V) of a group, one sample at a time: the delay values
+// stay in registers from the first sample to finish(). Outputs are rows of the group's
+// width; finish() stores the lane sums (kSum) in `sums`.
 template <class V, unsigned Flags, int Offset, int W, int S>
-LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
-                          double* out, double* sums) {
+struct GroupRun {
     using Int = typename Vec<V>::Int;
+    LaneGroup<W, S>& g;
+    Stream modulator;
+    Stream carrier;
+    double* bands;
+    double* out;
     Delays<V, S> delays;
-    delays.load(g.delay, Offset);
-    const V gain = load<V>(g.gain + Offset);
-    const Int takesCarrier = loadMask<V>(g.takesCarrier + Offset);
+    V gain;
+    Int takesCarrier;
     V sum = splat<V>(0.0);
 
-    auto sample = [&]<bool Odd>(int i) {
+    LANE_INLINE GroupRun(LaneGroup<W, S>& group, Stream m, Stream c, double* bandRows, double* outRows)
+        : g(group), modulator(m), carrier(c), bands(bandRows), out(outRows),
+          gain(load<V>(group.gain + Offset)), takesCarrier(loadMask<V>(group.takesCarrier + Offset)) {
+        delays.load(g.delay, Offset);
+    }
+
+    // Sample i; samples run in pairs, even then odd (see Delays).
+    template <bool Odd>
+    LANE_INLINE void sample(int i) {
         // The taps stay in memory, one operand of each product: kept in registers they
         // would push the delay values out of them. The empty asm hides that the pointer
         // does not change, so the compiler cannot hoist the loads.
@@ -191,13 +203,25 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
             if constexpr ((Flags & kOut) != 0 || ((Flags & kOutEven) != 0 && !Odd))
                 store(out + i * W + Offset, t);
         }
-    };
-    for (int i = 0; i < n; i += 2) {
-        sample.template operator()<false>(i);
-        sample.template operator()<true>(i + 1);
     }
-    delays.save(g.delay, Offset);
-    if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+
+    // Only after an even number of samples.
+    LANE_INLINE void finish(double* sums) {
+        delays.save(g.delay, Offset);
+        if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+    }
+};
+
+// Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even).
+template <class V, unsigned Flags, int Offset, int W, int S>
+LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                          double* out, double* sums) {
+    GroupRun<V, Flags, Offset, W, S> run(g, modulator, carrier, bands, out);
+    for (int i = 0; i < n; i += 2) {
+        run.template sample<false>(i);
+        run.template sample<true>(i + 1);
+    }
+    run.finish(sums);
 }
 
 // An eight-lane group: at once on an eight-lane unit, else as two halves with their own
@@ -229,16 +253,15 @@ void analyse(KernelLanes& k, const double* modulator, const double* carrier,
     runWide<kMixedIn | kMid | kSum | kOut, kModulatorIn | kMid | kSum, kMixedIn | kOut>(
         k.octave0, m0, c0, BLOCK_SIZE, nullptr, &k.octave0Out[0][0], sums);
     collectEnvelopes(lanes::kOctave0, sums, envelopeSum);
-    runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, m0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                         nullptr);
 
+    constexpr unsigned kMiddleFlags = kMixedIn | kMid | kSum | kBands | kOutEven;
     Stream m{&k.octave0Out[0][lanes::kOctave0ModulatorOut], 16};
     Stream c{&k.octave0Out[0][lanes::kOctave0CarrierOut], 16};
     for (int o = 1; o < kOctaves - 1; ++o) {
         double* bands = &k.middleBands[lanes::middleRow(o)][0];
         double* out = &k.middleOut[lanes::middleRow(o)][0];
-        runWide<kMixedIn | kMid | kSum | kBands | kOutEven, kModulatorIn | kMid | kSum | kOutEven,
-                kCarrierIn | kBands | kOutEven>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
+        runWide<kMiddleFlags, kModulatorIn | kMid | kSum | kOutEven, kCarrierIn | kBands | kOutEven>(
+            k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
         collectEnvelopes(lanes::kMiddle[o - 1], sums, envelopeSum);
         m = {out + lanes::kMiddleModulatorOut, 16};
         c = {out + lanes::kMiddleCarrierOut, 16};
@@ -659,22 +682,28 @@ void scaleInputs(double* carrier, double* modulator, double carrierLevel, double
     modulatorOverload = scaleAndClip(modulator, modulatorLevel);
 }
 
-void synthesise(KernelLanes& k, const SynthesisParams& p, double* modulator, double* left, double* right,
-                bool& leftOverload, bool& rightOverload) {
+void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier, double* modulator,
+                double* left, double* right, bool& leftOverload, bool& rightOverload) {
     using lanes::sumsRow;
     BandShaping& shaping = k.shaping;
     shapeBands(shaping, p);
-    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
-    for (int o = 1; o < kOctaves - 1; ++o)
-        sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
-                           shaping, o, &k.sums[sumsRow(o)][0]);
+    // The lowest octaves first: their rebuild is a long chain of dependent steps, and the
+    // work only the top octave's sums need (its carrier bands, which nothing before needs,
+    // and the sums themselves) comes after it, where it can fill the chain's waits.
     sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5,
                         &k.sums[sumsRow(5)][0]);
+    for (int o = kOctaves - 2; o >= 1; --o)
+        sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
+                           shaping, o, &k.sums[sumsRow(o)][0]);
 
     double* sums[kOctaves];
     for (int o = 0; o < kOctaves; ++o) sums[o] = &k.sums[sumsRow(o)][0];
     rebuildAlone<0>(k.rebuildTop, sums[5], sums[4], 0, 2 * (BLOCK_SIZE >> 5));
     rebuildChained(k.rebuildHigh, k.rebuildSplit[0], sums[4], sums[3], sums[2], 2 * (BLOCK_SIZE >> 4));
+    const Stream c0{carrier, 1};
+    runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                         nullptr);
+    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
     rebuildChained(k.rebuildLow, k.rebuildSplit[1], sums[2], sums[1], sums[0], 2 * (BLOCK_SIZE >> 2));
 
     const V4 sibilance = splat<V4>(p.sibilanceGain);
