@@ -1,15 +1,14 @@
 #include "BackgroundWavSave.h"
+#include "FileSizeLimit.h"
 
 #include "Unprivileged.h"
 #include "WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <limits>
-#include <sys/resource.h>
 
 namespace {
 
@@ -117,22 +116,14 @@ TEST_F(BackgroundSave, AWriteFailingOnItsThreadEndsUnfinishedAndLeavesTheOldFile
         left.push_back(block(b, 0.02));
         right.push_back(block(b, 0.03));
     }
-    // A file size limit makes the disk refuse the data after a few kilobytes.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 8192;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     bool complete = true;
     {
+        FileSizeLimit full(8192); // the disk refuses the data after a few kilobytes
         BackgroundWavSave save(target, SaveRate::Rate44100);
         ASSERT_TRUE(save.start());
         for (std::size_t b = 0; b < left.size(); ++b) save.add(left[b], right[b]);
         complete = save.finish();
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(complete);
     EXPECT_EQ(readAll(target), old);

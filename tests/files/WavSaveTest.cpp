@@ -1,12 +1,11 @@
 #include "BiquadCascade.h"
+#include "FileSizeLimit.h"
 #include "FilterCoefficients.h"
 #include "WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -200,16 +199,11 @@ TEST_F(SaveCommand, AWriteFailingHalfWayRemovesTheTemporaryFileAndLeavesTheOldOn
     dialogs.rateAnswers = {SaveRate::Rate44100};
     dialogs.saveAnswers = {target};
 
-    // A file size limit makes the disk refuse the data after a few kilobytes.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 8192;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved_ok = saveRecording(left, right, dialogs);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool saved_ok = true;
+    {
+        FileSizeLimit full(8192); // the disk refuses the data after a few kilobytes
+        saved_ok = saveRecording(left, right, dialogs);
+    }
 
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot write wave data!"});
