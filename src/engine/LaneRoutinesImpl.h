@@ -735,103 +735,85 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
 
 // ---- Rate changes outside the kernel ------------------------------------------------------
 
-// One half-band filter, one sample at a time, its delay values in registers and its taps in
-// memory (hidden from the compiler's hoisting, as in runGroup).
-struct HalfBandScalar {
-    HalfBandState filter;
-    double d[5][2];
+// One half-band filter over n samples (a multiple of 4, at least 8), keeping every other
+// output: out[i] is the output of sample 2i. Its sections run in three stages across the
+// lanes: lane 0 runs sections 1, 2 on sample j, lane 1 sections 3, 4 on sample j - 4 and
+// lane 2 section 5 on sample j - 8, each stage taking what the one before gave four steps
+// earlier, so that a step waits on nothing but each section's own recursion. Three of the
+// four lanes work, and a stage's output has four steps to get to the next stage. In the
+// first eight steps the later stages have no sample yet and in the last eight the earlier
+// ones have none: their state is put back afterwards. Lane 3 and lane 2's second slot only
+// fill the vector (their taps are zero, their results unused).
+LANE_INLINE void halveStaged(HalfBandState f, const double* in, int n, double* out) {
+    constexpr int kLag = 4;
+    alignas(32) double taps[2][4][4] = {};
+    Delays<V4, 2> delays;
+    for (int slot = 0; slot < 2; ++slot)
+        for (int lane = 0; lane < 4; ++lane) {
+            const int section = lane < 2 ? 2 * lane + slot : lane == 2 && slot == 0 ? 4 : -1;
+            for (int c = 0; c < 4; ++c)
+                taps[slot][c][lane] = section >= 0 ? f.taps[1 + 4 * section + c] : 0.0;
+            for (int k = 0; k < 2; ++k)
+                delays.d[slot][k][lane] = section >= 0 ? f.delay[2 * section + k] : 0.0;
+        }
+    const double gain = f.taps[0];
+    V4 held[kLag]; // the stages' outputs of the last four steps, by step modulo 4
+    for (V4& h : held) h = splat<V4>(0.0);
 
-    LANE_INLINE explicit HalfBandScalar(HalfBandState f) : filter(f) {
-        for (int s = 0; s < 5; ++s) {
-            d[s][0] = f.delay[2 * s];
-            d[s][1] = f.delay[2 * s + 1];
+    // Step j: lane 0 takes sample x, lanes 1 and 2 what lanes 0 and 1 gave at step j - 4;
+    // returns lane 2's section 5 output.
+    auto step = [&]<bool Odd>(double x, V4& heldSlot) -> double {
+        const double* t = &taps[0][0][0];
+        __asm__("" : "+r"(t));
+        const V4 input = splat<V4>(gain * x);
+        V4 v = __builtin_shufflevector(input, heldSlot, 0, 4, 5, 3);
+        v = delays.template run<Odd>(v, t, 0, 4);
+        const double last = v[2];
+        v = delays.template run<Odd>(v, t + 16, 1, 4);
+        heldSlot = v;
+        return last;
+    };
+    // Four steps from step j (a multiple of 4) on samples x[0..3]; the outputs of the even
+    // steps go to y[0] and y[1].
+    auto four = [&](const double* x, double* y) {
+        y[0] = step.template operator()<false>(x[0], held[0]);
+        step.template operator()<true>(x[1], held[1]);
+        y[1] = step.template operator()<false>(x[2], held[2]);
+        step.template operator()<true>(x[3], held[3]);
+    };
+    // Puts back the lanes `mask` selects from `saved`.
+    auto keep = [&](const Delays<V4, 2>& saved, I4 mask) {
+        for (int slot = 0; slot < 2; ++slot)
+            for (int k = 0; k < 2; ++k) delays.d[slot][k] = mask ? saved.d[slot][k] : delays.d[slot][k];
+    };
+
+    double unused[2];
+    const double silence[kLag] = {};
+    const Delays<V4, 2> before = delays;
+    four(in, unused);
+    keep(before, I4{0, -1, -1, -1});
+    four(in + kLag, unused);
+    keep(before, I4{0, 0, -1, -1});
+    for (int j = 2 * kLag; j < n; j += kLag) four(in + j, out + (j - 2 * kLag) / 2);
+    const Delays<V4, 2> firstDone = delays;
+    four(silence, out + (n - 2 * kLag) / 2);
+    const Delays<V4, 2> secondDone = delays;
+    four(silence, out + (n - kLag) / 2);
+    keep(firstDone, I4{-1, 0, 0, 0});
+    keep(secondDone, I4{0, -1, 0, 0});
+
+    for (int slot = 0; slot < 2; ++slot)
+        for (int lane = 0; lane < 3; ++lane) {
+            const int section = lane < 2 ? 2 * lane + slot : slot == 0 ? 4 : -1;
+            if (section < 0) continue;
+            for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
         }
-    }
-    LANE_INLINE void save() const {
-        for (int s = 0; s < 5; ++s) {
-            filter.delay[2 * s] = d[s][0];
-            filter.delay[2 * s + 1] = d[s][1];
-        }
-    }
-    template <bool Odd>
-    LANE_INLINE double run(double x) {
-        const double* taps = filter.taps;
-        __asm__("" : "+r"(taps));
-        double t = taps[0] * x;
-#pragma GCC unroll 5
-        for (int s = 0; s < 5; ++s) {
-            const double* c = taps + 1 + 4 * s;
-            double& newest = Odd ? d[s][1] : d[s][0];
-            double& older = Odd ? d[s][0] : d[s][1];
-            const double olderB = c[3] * older;
-            const double olderA = c[1] * older;
-            const double newestA = c[0] * newest;
-            const double newestB = c[2] * newest;
-            const double w = t - newestA - olderA;
-            t = w + newestB + olderB;
-            older = w;
-        }
-        return t;
-    }
-};
+}
 
 void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
-    // Both halvings side by side: lane 0 runs the first on every sample, lane 1 the second
-    // on every other one, kLag of its samples behind, so that a step never waits for the
-    // first's output of the step before (the chain through five sections is long). On the
-    // steps lane 1 skips its delay values stay as they were; its last kLag samples run
-    // alone at the end.
-    constexpr int kLag = 4;
-    alignas(16) double taps[21][2];
-    for (int i = 0; i < 21; ++i) {
-        taps[i][0] = first.taps[i];
-        taps[i][1] = second.taps[i];
-    }
-    V2 d[5][2];
-    for (int s = 0; s < 5; ++s)
-        for (int k = 0; k < 2; ++k) d[s][k] = V2{first.delay[2 * s + k], second.delay[2 * s + k]};
-    const I2 firstOnly = {-1, 0};
-    auto step = [&]<bool Both>(V2 x) {
-        const double* t = &taps[0][0];
-        __asm__("" : "+r"(t));
-        V2 y = load<V2>(t) * x;
-#pragma GCC unroll 5
-        for (int s = 0; s < 5; ++s) {
-            const double* c = t + 2 + 8 * s;
-            const V2 newest = d[s][0], older = d[s][1];
-            const V2 olderB = load<V2>(c + 6) * older;
-            const V2 olderA = load<V2>(c + 2) * older;
-            const V2 newestA = load<V2>(c) * newest;
-            const V2 newestB = load<V2>(c + 4) * newest;
-            const V2 w = y - newestA - olderA;
-            y = w + newestB + olderB;
-            d[s][1] = Both ? newest : (firstOnly ? newest : older);
-            d[s][0] = Both ? w : (firstOnly ? w : newest);
-        }
-        return y;
-    };
-    double half[128]; // the first's kept outputs, the second's inputs
-    int j = 0;
-    for (; j < kLag; ++j) {
-        half[j] = step.template operator()<false>(V2{in[2 * j], 0.0})[0];
-        step.template operator()<false>(V2{in[2 * j + 1], 0.0});
-    }
-    for (; j < 128; ++j) {
-        half[j] = step.template operator()<false>(V2{in[2 * j], 0.0})[0];
-        const V2 y = step.template operator()<true>(V2{in[2 * j + 1], half[j - kLag]});
-        if (((j - kLag) & 1) == 0) out[(j - kLag) / 2] = y[1];
-    }
-    for (int s = 0; s < 5; ++s)
-        for (int k = 0; k < 2; ++k) {
-            first.delay[2 * s + k] = d[s][k][0];
-            second.delay[2 * s + k] = d[s][k][1];
-        }
-    HalfBandScalar quarter(second);
-    for (int i = 128 - kLag; i < 128; i += 2) {
-        out[i / 2] = quarter.run<false>(half[i]);
-        quarter.run<true>(half[i + 1]);
-    }
-    quarter.save();
+    double half[128]; // the first halving's kept outputs
+    halveStaged(first, in, 256, half);
+    halveStaged(second, half, 128, out);
 }
 
 void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
