@@ -735,34 +735,46 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
 
 // ---- Rate changes outside the kernel ------------------------------------------------------
 
-// One half-band filter over n samples (a multiple of 4, at least 8), keeping every other
-// output: out[i] is the output of sample 2i. Its sections run in three stages across the
-// lanes: lane 0 runs sections 1, 2 on sample j, lane 1 sections 3, 4 on sample j - 4 and
-// lane 2 section 5 on sample j - 8, each stage taking what the one before gave four steps
-// earlier, so that a step waits on nothing but each section's own recursion. Three of the
-// four lanes work, and a stage's output has four steps to get to the next stage. In the
-// first eight steps the later stages have no sample yet and in the last eight the earlier
-// ones have none: their state is put back afterwards. Lane 3 and lane 2's second slot only
-// fill the vector (their taps are zero, their results unused).
-LANE_INLINE void halveStaged(HalfBandState f, const double* in, int n, double* out) {
-    constexpr int kLag = 4;
+// One half-band filter keeping every other output, run in three stages across the lanes:
+// lane 0 runs sections 1, 2 on sample j, lane 1 sections 3, 4 on sample j - 4 and lane 2
+// section 5 on sample j - 8, each stage taking what the one before gave four steps earlier,
+// so that a step waits on nothing but each section's own recursion. Three of the four lanes
+// work, and a stage's output has four steps to get to the next stage. In the first eight
+// steps the later stages have no sample yet and in the last eight the earlier ones have
+// none: their state is put back afterwards. Lane 3 and lane 2's second slot only fill the
+// vector (their taps are zero, their results unused).
+//
+// A run: begin() on samples 0-7, four() on each next four samples, end(); each four() and
+// end() give the kept outputs of two samples eight behind.
+struct StagedHalving {
+    static constexpr int kLag = 4;
+    HalfBandState f;
     alignas(32) double taps[2][4][4] = {};
     Delays<V4, 2> delays;
-    for (int slot = 0; slot < 2; ++slot)
-        for (int lane = 0; lane < 4; ++lane) {
-            const int section = lane < 2 ? 2 * lane + slot : lane == 2 && slot == 0 ? 4 : -1;
-            for (int c = 0; c < 4; ++c)
-                taps[slot][c][lane] = section >= 0 ? f.taps[1 + 4 * section + c] : 0.0;
-            for (int k = 0; k < 2; ++k)
-                delays.d[slot][k][lane] = section >= 0 ? f.delay[2 * section + k] : 0.0;
-        }
-    const double gain = f.taps[0];
+    double gain;
     V4 held[kLag]; // the stages' outputs of the last four steps, by step modulo 4
-    for (V4& h : held) h = splat<V4>(0.0);
+
+    // The filter's section of a lane's slot, or -1 for none.
+    static constexpr int sectionOf(int slot, int lane) {
+        return lane < 2 ? 2 * lane + slot : lane == 2 && slot == 0 ? 4 : -1;
+    }
+
+    LANE_INLINE explicit StagedHalving(HalfBandState filter) : f(filter), gain(filter.taps[0]) {
+        for (int slot = 0; slot < 2; ++slot)
+            for (int lane = 0; lane < 4; ++lane) {
+                const int section = sectionOf(slot, lane);
+                for (int c = 0; c < 4; ++c)
+                    taps[slot][c][lane] = section >= 0 ? f.taps[1 + 4 * section + c] : 0.0;
+                for (int k = 0; k < 2; ++k)
+                    delays.d[slot][k][lane] = section >= 0 ? f.delay[2 * section + k] : 0.0;
+            }
+        for (V4& h : held) h = splat<V4>(0.0);
+    }
 
     // Step j: lane 0 takes sample x, lanes 1 and 2 what lanes 0 and 1 gave at step j - 4;
     // returns lane 2's section 5 output.
-    auto step = [&]<bool Odd>(double x, V4& heldSlot) -> double {
+    template <bool Odd>
+    LANE_INLINE double step(double x, V4& heldSlot) {
         const double* t = &taps[0][0][0];
         __asm__("" : "+r"(t));
         const V4 input = splat<V4>(gain * x);
@@ -772,48 +784,69 @@ LANE_INLINE void halveStaged(HalfBandState f, const double* in, int n, double* o
         v = delays.template run<Odd>(v, t + 16, 1, 4);
         heldSlot = v;
         return last;
-    };
-    // Four steps from step j (a multiple of 4) on samples x[0..3]; the outputs of the even
-    // steps go to y[0] and y[1].
-    auto four = [&](const double* x, double* y) {
-        y[0] = step.template operator()<false>(x[0], held[0]);
-        step.template operator()<true>(x[1], held[1]);
-        y[1] = step.template operator()<false>(x[2], held[2]);
-        step.template operator()<true>(x[3], held[3]);
-    };
+    }
+    LANE_INLINE void four(const double* x, double* y) {
+        y[0] = step<false>(x[0], held[0]);
+        step<true>(x[1], held[1]);
+        y[1] = step<false>(x[2], held[2]);
+        step<true>(x[3], held[3]);
+    }
     // Puts back the lanes `mask` selects from `saved`.
-    auto keep = [&](const Delays<V4, 2>& saved, I4 mask) {
+    LANE_INLINE void keep(const Delays<V4, 2>& saved, I4 mask) {
         for (int slot = 0; slot < 2; ++slot)
             for (int k = 0; k < 2; ++k) delays.d[slot][k] = mask ? saved.d[slot][k] : delays.d[slot][k];
-    };
+    }
 
-    double unused[2];
-    const double silence[kLag] = {};
-    const Delays<V4, 2> before = delays;
-    four(in, unused);
-    keep(before, I4{0, -1, -1, -1});
-    four(in + kLag, unused);
-    keep(before, I4{0, 0, -1, -1});
-    for (int j = 2 * kLag; j < n; j += kLag) four(in + j, out + (j - 2 * kLag) / 2);
-    const Delays<V4, 2> firstDone = delays;
-    four(silence, out + (n - 2 * kLag) / 2);
-    const Delays<V4, 2> secondDone = delays;
-    four(silence, out + (n - kLag) / 2);
-    keep(firstDone, I4{-1, 0, 0, 0});
-    keep(secondDone, I4{0, -1, 0, 0});
-
-    for (int slot = 0; slot < 2; ++slot)
-        for (int lane = 0; lane < 3; ++lane) {
-            const int section = lane < 2 ? 2 * lane + slot : slot == 0 ? 4 : -1;
-            if (section < 0) continue;
-            for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
-        }
-}
+    LANE_INLINE void begin(const double* x) {
+        double unused[2];
+        const Delays<V4, 2> before = delays;
+        four(x, unused);
+        keep(before, I4{0, -1, -1, -1});
+        four(x + kLag, unused);
+        keep(before, I4{0, 0, -1, -1});
+    }
+    // The last four kept outputs, and the filter's state written back.
+    LANE_INLINE void end(double* y) {
+        const double silence[kLag] = {};
+        const Delays<V4, 2> firstDone = delays;
+        four(silence, y);
+        const Delays<V4, 2> secondDone = delays;
+        four(silence, y + 2);
+        keep(firstDone, I4{-1, 0, 0, 0});
+        keep(secondDone, I4{0, -1, 0, 0});
+        for (int slot = 0; slot < 2; ++slot)
+            for (int lane = 0; lane < 3; ++lane) {
+                const int section = sectionOf(slot, lane);
+                if (section < 0) continue;
+                for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
+            }
+    }
+};
 
 void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
-    double half[128]; // the first halving's kept outputs
-    halveStaged(first, in, 256, half);
-    halveStaged(second, half, 128, out);
+    // The second halving runs along with the first as soon as it has samples, so that the
+    // two recursions overlap.
+    constexpr int kIn = 4 * BLOCK_SIZE;
+    constexpr int kHalf = kIn / 2;
+    double half[kHalf]; // the first halving's kept outputs
+    StagedHalving a(first), b(second);
+    a.begin(in);
+    int ready = 0; // kept outputs of the first so far
+    int taken = 0; // of those, what the second has run on
+    for (int j = 8; j < kIn; j += 4) {
+        a.four(in + j, half + ready);
+        ready += 2;
+        if (taken == 0 && ready >= 8) {
+            b.begin(half);
+            taken = 8;
+        } else if (taken > 0 && ready >= taken + 4) {
+            b.four(half + taken, out + (taken - 8) / 2);
+            taken += 4;
+        }
+    }
+    a.end(half + ready);
+    for (; taken < kHalf; taken += 4) b.four(half + taken, out + (taken - 8) / 2);
+    b.end(out + (kHalf - 8) / 2);
 }
 
 void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
