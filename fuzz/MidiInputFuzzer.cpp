@@ -10,7 +10,7 @@
 #include "BlockEvents.h"
 #include "BlockLoop.h"
 #include "CommandDispatcher.h"
-#include "CommandHost.h"
+#include "NullCommandHost.h"
 #include "ControlTable.h"
 #include "MidiEchoTarget.h"
 #include "MidiInputQueue.h"
@@ -57,20 +57,9 @@ private:
 
 // What the window does for a command, without dialogs or devices: the button echo goes to
 // the checked output.
-class Host final : public CommandHost {
+class Host final : public NullCommandHost {
 public:
     explicit Host(CheckedOutput& output) : output_(output) {}
-    void pauseOutput() override {}
-    void resumeOutput() override {}
-    void loadWavFiles() override {}
-    void saveRecording() override {}
-    void loadSettings() override {}
-    void saveSettings() override {}
-    void openHelp() override {}
-    void toggleDisplayMode() override {}
-    void configureMidi() override {}
-    void reopenAudio() override {}
-    void channelMapChanged() override {}
     bool midiEchoReady() override { return output_.echoReady(); }
     void sendControl(int controller, int value) override { output_.SendControl(controller, value); }
 

@@ -1,8 +1,8 @@
 #include "MidiOutputPort.h"
 
 #include "MidiErrorName.h"
-#include "RtMidiBackends.h"
 #include "RtMidiErrorTrap.h"
+#include "RtMidiPort.h"
 
 MidiOutputPort::MidiOutputPort() : trap_(std::make_unique<RtMidiErrorTrap>()) {}
 
@@ -13,20 +13,8 @@ MidiOutputPort::~MidiOutputPort() {
 int MidiOutputPort::open(const MidiDeviceEntry& device) {
     close();
     trap_->clear();
-    std::unique_ptr<RtMidiOut> midi;
-    try {
-        midi = std::make_unique<RtMidiOut>(rtMidiBackendOf(device.backend).api, kClientName);
-        trap_->attach(*midi);
-        const int index = findRtMidiPort(*midi, device.portName);
-        if (trap_->code() != midi_error::NoError) return trap_->code();
-        if (index < 0) return midi_error::BadDeviceId;
-        midi->openPort(static_cast<unsigned>(index), kPortName);
-    } catch (const RtMidiError& e) {
-        return RtMidiErrorTrap::codeOf(e.getType());
-    }
-    if (trap_->code() != midi_error::NoError) return trap_->code();
-    if (!midi->isPortOpen()) return midi_error::NotEnabled;
-    midi_ = std::move(midi);
+    const int code = openRtMidiPort(device, kClientName, kPortName, *trap_, midi_, [](RtMidiOut&) {});
+    if (code != midi_error::NoError) return code;
     deviceName_ = device.name;
     return midi_error::NoError;
 }
@@ -35,14 +23,7 @@ int MidiOutputPort::close() {
     if (!midi_) return midi_error::NoError;
     trap_->clear();
     deviceName_.clear();
-    try {
-        midi_->closePort();
-        midi_.reset();
-    } catch (const RtMidiError& e) {
-        midi_.reset();
-        return RtMidiErrorTrap::codeOf(e.getType());
-    }
-    return trap_->code();
+    return closeRtMidiPort(midi_, *trap_);
 }
 
 void MidiOutputPort::send(const std::array<std::uint8_t, 3>& message) {

@@ -7,6 +7,7 @@
 #include "ControlTable.h"
 #include "JackTestClient.h"
 #include "LiveLoop.h"
+#include "LivePump.h"
 #include "NullCommandHost.h"
 #include "CommandDispatcher.h"
 
@@ -20,10 +21,6 @@
 #include <vector>
 
 namespace {
-
-struct QuietEvents : BlockEvents {
-    void showMessage(const std::string& text) override { ADD_FAILURE() << text; }
-};
 
 // A voice-like modulator: partials under a syllable-rate swell.
 std::vector<std::int16_t> modulatorSignal(double seconds, double rate = kEngineRate) {
@@ -44,7 +41,7 @@ std::vector<std::int16_t> offline(const std::vector<std::int16_t>& signal, int l
     VocoderCore core;
     NullCommandHost host;
     CommandDispatcher dispatcher(core, host);
-    QuietEvents events;
+    UnexpectedMessages events;
     BlockLoop loop(core, events);
     const int blocks = leadBlocks + int((signal.size() + BLOCK_SIZE - 1) / BLOCK_SIZE);
     core.modulatorFile.assign(std::size_t(blocks), FileBlock{});
@@ -88,7 +85,7 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
     VocoderCore core;
     NullCommandHost host;
     CommandDispatcher dispatcher(core, host);
-    QuietEvents events;
+    UnexpectedMessages events;
     BlockLoop loop(core, events);
     LiveLoop live(loop);
     WakeupSignal wake;
@@ -184,7 +181,7 @@ TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) 
     VocoderCore core;
     NullCommandHost host;
     CommandDispatcher dispatcher(core, host);
-    QuietEvents events;
+    UnexpectedMessages events;
     BlockLoop loop(core, events);
     LiveLoop live(loop);
     WakeupSignal wake;
@@ -196,14 +193,7 @@ TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) 
     WaveDuplex device(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
     live.attach(&device);
     device.start();
-    auto play = [&](int ms) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until)
-            if (wake.wait(10)) {
-                wake.drain();
-                live.pump();
-            }
-    };
+    auto play = [&](int ms) { pumpFor(live, wake, ms); };
     // Dialogs pause the output again and again; the input keeps arriving meanwhile.
     for (int round = 0; round < 6; ++round) {
         play(100);

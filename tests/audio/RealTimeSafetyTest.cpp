@@ -9,6 +9,7 @@
 #include "NullCommandHost.h"
 #include "ControlTable.h"
 #include "LiveLoop.h"
+#include "LivePump.h"
 #include "WavFiles.h"
 #include "WavTestSupport.h"
 
@@ -101,10 +102,6 @@ private:
     const TempFolder& folder_;
 };
 
-struct Events final : BlockEvents {
-    void showMessage(const std::string& text) override { ADD_FAILURE() << text; }
-};
-
 void runSession(const std::string& device) {
     TempFolder folder;
     folder.write("carrier.wav", wavFile(PcmFormat{1, 1, 22050, 16}, pcm16(testSignal(22050, 220, 22050))));
@@ -113,7 +110,7 @@ void runSession(const std::string& device) {
     VocoderCore core;
     ScriptedHost host(core, folder);
     CommandDispatcher dispatcher(core, host);
-    Events events;
+    UnexpectedMessages events;
     BlockLoop loop(core, events);
     LiveLoop live(loop);
     WakeupSignal wake;
@@ -128,14 +125,7 @@ void runSession(const std::string& device) {
     live.attach(&duplex);
     duplex.start();
 
-    auto play = [&](int ms) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until)
-            if (wake.wait(10)) {
-                wake.drain();
-                live.pump();
-            }
-    };
+    auto play = [&](int ms) { pumpFor(live, wake, ms); };
     const long allocationsBefore = allocationsInCallback.load();
     const long locksBefore = locksInCallback.load();
     play(100);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandHost.h"
+#include "NullCommandHost.h"
 #include "MidiEchoTarget.h"
 #include "MidiMessage.h"
 
@@ -24,21 +24,9 @@ public:
 
 // The host a window is for the dispatcher's MIDI echo: the button echo goes to the same
 // output as the slider echo. Everything else a command asks of it does nothing.
-class EchoHost final : public CommandHost {
+class EchoHost final : public NullCommandHost {
 public:
     explicit EchoHost(MidiEchoTarget& output) : output_(output) {}
-
-    void pauseOutput() override {}
-    void resumeOutput() override {}
-    void loadWavFiles() override {}
-    void saveRecording() override {}
-    void loadSettings() override {}
-    void saveSettings() override {}
-    void openHelp() override {}
-    void toggleDisplayMode() override {}
-    void configureMidi() override {}
-    void reopenAudio() override {}
-    void channelMapChanged() override {}
     bool midiEchoReady() override { return output_.echoReady(); }
     void sendControl(int controller, int value) override { output_.SendControl(controller, value); }
 

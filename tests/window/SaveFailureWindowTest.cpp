@@ -9,6 +9,7 @@
 #include "ScriptedPanelDialogs.h"
 #include "Unprivileged.h"
 #include "VocoderWindow.h"
+#include "WindowDriving.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,15 +59,8 @@ protected:
         window->show();
         return *window;
     }
-    void click(ControlId id) {
-        BitmapButton& b = window->button(buttonIndexOf(id));
-        QTest::mouseClick(&b, Qt::LeftButton, {}, QPoint(12, 9));
-    }
-    void runFor(int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    void click(ControlId id) { clickButton(*window, id); }
+    void runFor(int ms) { runEventLoopFor(ms); }
     bool closeWindow() {
         script.questions.push_back(true);
         QCloseEvent event;

@@ -7,6 +7,7 @@
 #include "SpectrumDisplay.h"
 #include "ValueSlider.h"
 #include "VocoderWindow.h"
+#include "WindowDriving.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,16 +47,8 @@ protected:
         window->show();
         return *window;
     }
-    void click(ControlId id) {
-        BitmapButton& b = window->button(buttonIndexOf(id));
-        QTest::mouseClick(&b, Qt::LeftButton, {}, QPoint(12, 9));
-    }
-    // Lets the event loop run, so that the sound card's blocks are processed.
-    void runFor(int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    void click(ControlId id) { clickButton(*window, id); }
+    void runFor(int ms) { runEventLoopFor(ms); }
     bool closeWindow() {
         QCloseEvent event;
         QApplication::sendEvent(window.get(), &event);

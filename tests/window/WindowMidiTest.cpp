@@ -6,6 +6,7 @@
 #include "JackMidiTestClient.h"
 #include "ScriptedPanelDialogs.h"
 #include "VocoderWindow.h"
+#include "WindowDriving.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,7 +50,7 @@ TEST(WindowMidi, AControllerPlaysThePanelAndThePanelIsEchoedBack) {
         settings.assignments[1] = {control::Eq, 64};
         settings.assignments[2] = {control::Enhance, 20};
     };
-    QTest::mouseClick(&window.button(buttonIndexOf(control::MidiSettings)), Qt::LeftButton, {}, QPoint(12, 9));
+    clickButton(window, control::MidiSettings);
     ASSERT_EQ(script.midiDialogs, 1);
     ASSERT_TRUE(script.messages.empty()) << script.messages.front();
     EXPECT_EQ(window.core().midiSlots[0].controller, 7);
@@ -71,7 +72,7 @@ TEST(WindowMidi, AControllerPlaysThePanelAndThePanelIsEchoedBack) {
     // A click echoes the button; the blocks echo the sliders (Mix 63 goes out as 126).
     controller.collect();
     controller.clearReceived();
-    QTest::mouseClick(&window.button(buttonIndexOf(control::Enhance)), Qt::LeftButton, {}, QPoint(12, 9));
+    clickButton(window, control::Enhance);
     EXPECT_TRUE(controller.waitUntil(
         [&] {
             for (const auto& e : controller.received())
