@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fcntl.h>
 
 namespace {
 
@@ -26,6 +27,8 @@ const SaveFormat& saveFormat(SaveRate rate) {
                                     [&](const SaveFormat& f) { return f.rate == rate; });
     return found != kSaveFormats.end() ? *found : kSaveFormats.front();
 }
+
+constexpr std::uint64_t kWriteBackStep = 8 << 20;
 
 constexpr std::uint16_t kChannels = 2;
 constexpr std::uint16_t kBitsPerSample = 16;
@@ -70,6 +73,14 @@ std::string_view WavWriter::begin(const std::filesystem::path& target) {
 std::string_view WavWriter::write(std::span<const std::uint8_t> data) {
     if (!writer_ || !writer_->write(data.data(), data.size()))
         return wavTexts::saveStepMessage(wavTexts::SaveStep::WriteData);
+    // A long recording is sent on to the disk as it is written, so that the sync before the
+    // rename waits only for the last piece and the written data does not pile up in memory.
+    // Only a hint: what it fails to do, the sync at commit() does.
+    if (writer_->position() - writtenBack_ >= kWriteBackStep && writer_->flush()) {
+        ::sync_file_range(::fileno(file_.stream()), static_cast<off_t>(writtenBack_),
+                          static_cast<off_t>(writer_->position() - writtenBack_), SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = writer_->position();
+    }
     return {};
 }
 

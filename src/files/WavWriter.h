@@ -36,6 +36,7 @@ public:
 private:
     std::uint32_t sampleRate_;
     int doublings_;
+    std::uint64_t writtenBack_ = 0; // where writing back to the disk was last started
     TemporaryFile file_;
     std::unique_ptr<RiffWriter> writer_;
     RiffChunk riff_, fmt_, data_;
