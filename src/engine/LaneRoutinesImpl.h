@@ -152,31 +152,19 @@ enum : unsigned {
     kOutEven = 64,    // keep it for even samples only (a decimator's output)
 };
 
-// Lanes [Offset, Offset + lanes of V) of a group, one sample at a time: the delay values
-// stay in registers from the first sample to finish(). Outputs are rows of the group's
-// width; finish() stores the lane sums (kSum) in `sums`.
+// Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even). Outputs are
+// rows of the group's width; `sums` receives the lane sums (kSum).
 template <class V, unsigned Flags, int Offset, int W, int S>
-struct GroupRun {
+LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                          double* out, double* sums) {
     using Int = typename Vec<V>::Int;
-    LaneGroup<W, S>& g;
-    Stream modulator;
-    Stream carrier;
-    double* bands;
-    double* out;
     Delays<V, S> delays;
-    V gain;
-    Int takesCarrier;
+    delays.load(g.delay, Offset);
+    const V gain = load<V>(g.gain + Offset);
+    const Int takesCarrier = loadMask<V>(g.takesCarrier + Offset);
     V sum = splat<V>(0.0);
 
-    LANE_INLINE GroupRun(LaneGroup<W, S>& group, Stream m, Stream c, double* bandRows, double* outRows)
-        : g(group), modulator(m), carrier(c), bands(bandRows), out(outRows),
-          gain(load<V>(group.gain + Offset)), takesCarrier(loadMask<V>(group.takesCarrier + Offset)) {
-        delays.load(g.delay, Offset);
-    }
-
-    // Sample i; samples run in pairs, even then odd (see Delays).
-    template <bool Odd>
-    LANE_INLINE void sample(int i) {
+    auto sample = [&]<bool Odd>(int i) {
         // The taps stay in memory, one operand of each product: kept in registers they
         // would push the delay values out of them. The empty asm hides that the pointer
         // does not change, so the compiler cannot hoist the loads.
@@ -203,25 +191,13 @@ struct GroupRun {
             if constexpr ((Flags & kOut) != 0 || ((Flags & kOutEven) != 0 && !Odd))
                 store(out + i * W + Offset, t);
         }
-    }
-
-    // Only after an even number of samples.
-    LANE_INLINE void finish(double* sums) {
-        delays.save(g.delay, Offset);
-        if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
-    }
-};
-
-// Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even).
-template <class V, unsigned Flags, int Offset, int W, int S>
-LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
-                          double* out, double* sums) {
-    GroupRun<V, Flags, Offset, W, S> run(g, modulator, carrier, bands, out);
+    };
     for (int i = 0; i < n; i += 2) {
-        run.template sample<false>(i);
-        run.template sample<true>(i + 1);
+        sample.template operator()<false>(i);
+        sample.template operator()<true>(i + 1);
     }
-    run.finish(sums);
+    delays.save(g.delay, Offset);
+    if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
 }
 
 // An eight-lane group: at once on an eight-lane unit, else as two halves with their own
@@ -254,14 +230,13 @@ void analyse(KernelLanes& k, const double* modulator, const double* carrier,
         k.octave0, m0, c0, BLOCK_SIZE, nullptr, &k.octave0Out[0][0], sums);
     collectEnvelopes(lanes::kOctave0, sums, envelopeSum);
 
-    constexpr unsigned kMiddleFlags = kMixedIn | kMid | kSum | kBands | kOutEven;
     Stream m{&k.octave0Out[0][lanes::kOctave0ModulatorOut], 16};
     Stream c{&k.octave0Out[0][lanes::kOctave0CarrierOut], 16};
     for (int o = 1; o < kOctaves - 1; ++o) {
         double* bands = &k.middleBands[lanes::middleRow(o)][0];
         double* out = &k.middleOut[lanes::middleRow(o)][0];
-        runWide<kMiddleFlags, kModulatorIn | kMid | kSum | kOutEven, kCarrierIn | kBands | kOutEven>(
-            k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
+        runWide<kMixedIn | kMid | kSum | kBands | kOutEven, kModulatorIn | kMid | kSum | kOutEven,
+                kCarrierIn | kBands | kOutEven>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
         collectEnvelopes(lanes::kMiddle[o - 1], sums, envelopeSum);
         m = {out + lanes::kMiddleModulatorOut, 16};
         c = {out + lanes::kMiddleCarrierOut, 16};

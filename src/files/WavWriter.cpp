@@ -1,7 +1,6 @@
 #include "WavWriter.h"
 
 #include "LittleEndian.h"
-#include "WavFiles.h"
 #include "WavTexts.h"
 
 #include <algorithm>
@@ -52,8 +51,6 @@ std::array<std::uint8_t, kFormatRecordSize> formatRecord(std::uint32_t sampleRat
 
 WavWriter::WavWriter(SaveRate rate)
     : sampleRate_(saveFormat(rate).sampleRate), doublings_(saveFormat(rate).doublings) {}
-
-WavWriter::~WavWriter() = default;
 
 std::string_view WavWriter::begin(const std::filesystem::path& target) {
     using wavTexts::SaveStep;

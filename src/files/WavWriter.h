@@ -20,7 +20,6 @@
 class WavWriter {
 public:
     explicit WavWriter(SaveRate rate);
-    ~WavWriter();
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
