@@ -1,9 +1,11 @@
 // Cost of one kernel block, for the reference kernel and for the optimised one on every
 // vector unit this machine has, at each setting of KernelWorkload. The real-time factor
 // is the block period (64 / 11025 s) divided by the time per block: how many times faster
-// than real time the kernel runs. Also the carrier generator, reference and optimised.
+// than real time the kernel runs. Also the carrier generator, reference and optimised, and
+// the floor under the kernel's filters on each vector unit (CascadeCeiling.h).
 
 #include "CarrierGenerator.h"
+#include "CascadeCeiling.h"
 #include "ChannelBank.h"
 #include "FastCarrierGenerator.h"
 #include "FastVocoderKernel.h"
@@ -13,6 +15,7 @@
 #include <array>
 #include <benchmark/benchmark.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,7 +62,47 @@ void runGenerator(benchmark::State& state, PathArgument... path) {
     realTimeFactor(state);
 }
 
-// Names as run-all reads them: Kernel/<kernel>/<setting>, Generator/<generator>.
+// The block's lane-sections as full groups of the unit's width (rounded up to whole pairs
+// of steps): five-section half-band filters of the bank side by side, on a voice.
+template <int W>
+void runCeiling(benchmark::State& state, void (*run)(LaneGroup<W, 5>&, const double*, int, double*)) {
+    const KernelWorkload workload(KernelWorkload::Setting::Plain);
+    ChannelBank bank;
+    bank.initialise(false, workload.width());
+    const int laneSections = blockLaneSections(bank);
+    const int perStep = W * 5;
+    int steps = (laneSections + perStep - 1) / perStep;
+    steps += steps & 1;
+    {
+        LaneGroup<W, 5> group{};
+        for (int lane = 0; lane < W; ++lane) {
+            BiquadCascade& filter = lane < kOctaves - 1 ? bank.modulatorDecimation[lane]
+                                                        : bank.leftInterpolation[lane - (kOctaves - 1)];
+            const double* taps = filter.state().tapSt.taps;
+            group.gain[lane] = taps[0];
+            for (int s = 0; s < 5; ++s)
+                for (int j = 0; j < 4; ++j) group.taps[s][j][lane] = taps[1 + 4 * s + j];
+        }
+        std::vector<double> in(static_cast<std::size_t>(steps));
+        std::vector<double> out(in.size() * W);
+        std::array<double, BLOCK_SIZE> carrier{}, modulator{};
+        for (int i = 0; i < steps; i += BLOCK_SIZE) {
+            workload.load(static_cast<std::size_t>(i / BLOCK_SIZE), carrier.data(), modulator.data());
+            for (int j = 0; j < BLOCK_SIZE && i + j < steps; ++j) in[i + j] = modulator[j];
+        }
+        for (auto _ : state) {
+            run(group, in.data(), steps, out.data());
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    bank.release();
+    // A label, not a counter: the CSV report wants the same counters in every row.
+    state.SetLabel(std::to_string(laneSections) + " filter sections");
+    realTimeFactor(state);
+}
+
+// Names as run-all reads them: Kernel/<kernel>/<setting>, Ceiling/<unit>/filters,
+// Generator/<generator>.
 const bool registered = [] {
     for (KernelWorkload::Setting setting : KernelWorkload::kSettings) {
         const std::string suffix = std::string("/") + KernelWorkload::name(setting);
@@ -74,6 +117,16 @@ const bool registered = [] {
                 ->Unit(benchmark::kMicrosecond);
         }
     }
+#if QUORVEL_X86_LANES
+    if (lanePathRuns(LanePath::Avx512))
+        benchmark::RegisterBenchmark("Ceiling/avx512/filters", [](benchmark::State& s) {
+            runCeiling<8>(s, runFullGroupAvx512);
+        })->Unit(benchmark::kMicrosecond);
+    if (lanePathRuns(LanePath::Avx2))
+        benchmark::RegisterBenchmark("Ceiling/avx2/filters", [](benchmark::State& s) {
+            runCeiling<4>(s, runFullGroupAvx2);
+        })->Unit(benchmark::kMicrosecond);
+#endif
     benchmark::RegisterBenchmark("Generator/reference", [](benchmark::State& s) {
         runGenerator<CarrierGenerator>(s);
     })->Unit(benchmark::kMicrosecond);
