@@ -125,13 +125,11 @@ void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&e
 
     const int pos = pos_;
     alignas(32) double warpInput[kChannels];
+    history_[pos] = envelope_;
     for (int k = 0; k < kChannels; ++k) {
-        double* history = history_[k].data();
-        double* recirc = recirc_[k].data();
-        history[pos] = envelope_[k];
-        const double a = history[(pos - params.delay[k]) & kWrap];
-        const double b = params.echoTime[k] != 0 ? recirc[(pos - params.echoTime[k]) & kWrap] : a;
-        recirc[pos] = a + b * params.regeneration[k];
+        const double a = history_[(pos - params.delay[k]) & kWrap][k];
+        const double b = params.echoTime[k] != 0 ? recirc_[(pos - params.echoTime[k]) & kWrap][k] : a;
+        recirc_[pos][k] = a + b * params.regeneration[k];
         warpInput[k] = a + b * params.echo[k];
     }
 

@@ -54,8 +54,12 @@ private:
 
     int pos_ = 0;
     std::array<double, kChannels> envelope_{};
-    std::array<std::array<double, kHistoryLength>, kChannels> history_{};
-    std::array<std::array<double, kHistoryLength>, kChannels> recirc_{};
+    // The delay and echo lines by block, every channel's value of a block side by side: a
+    // block writes one row of each and, at the usual short delays, reads rows near it, so
+    // the lines touch a few cache lines a block rather than one per channel (lines a
+    // channel apart, 1 KiB, all fell into the same few cache sets and pushed each other out).
+    std::array<std::array<double, kChannels>, kHistoryLength> history_{};
+    std::array<std::array<double, kChannels>, kHistoryLength> recirc_{};
     std::array<double, kChannels> value_{};
     std::array<double, kChannels> gain_{};
 
