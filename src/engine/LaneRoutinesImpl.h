@@ -12,6 +12,10 @@
 
 #include "KernelLanes.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #ifndef LANE_ROUTINES
 #error "define LANE_ROUTINES before including LaneRoutinesImpl.h"
 #endif
@@ -85,6 +89,39 @@ template <>
 LANE_INLINE V8 splat<V8>(double x) {
     return V8{x, x, x, x, x, x, x, x};
 }
+
+// a > b ? a : b and a < b ? a : b, lane by lane: b whenever the comparison fails (a NaN,
+// equal values, zeros of either sign), which is exactly what the x86 max and min
+// instructions do. The compiler does not see that and would spend a comparison and a blend
+// on each, so where the unit has them they are asked for by name.
+template <class V>
+LANE_INLINE V greaterOf(V a, V b) {
+    return a > b ? a : b;
+}
+template <class V>
+LANE_INLINE V lessOf(V a, V b) {
+    return a < b ? a : b;
+}
+#if defined(__SSE2__)
+template <>
+LANE_INLINE V2 greaterOf<V2>(V2 a, V2 b) {
+    return _mm_max_pd(a, b);
+}
+template <>
+LANE_INLINE V2 lessOf<V2>(V2 a, V2 b) {
+    return _mm_min_pd(a, b);
+}
+#endif
+#if defined(__AVX__)
+template <>
+LANE_INLINE V4 greaterOf<V4>(V4 a, V4 b) {
+    return _mm256_max_pd(a, b);
+}
+template <>
+LANE_INLINE V4 lessOf<V4>(V4 a, V4 b) {
+    return _mm256_min_pd(a, b);
+}
+#endif
 
 // ---- Biquad sections ------------------------------------------------------------------
 
@@ -271,8 +308,8 @@ LANE_INLINE void warpAt(const double* u, const double* f, double* v, int k) {
     const V bend = load<V>(f + k);
     const V zero = splat<V>(0.0);
     const V top = splat<V>(16000.0);
-    V d = x > zero ? x : zero;
-    d = d > top ? top : d;
+    V d = greaterOf(x, zero);
+    d = lessOf(top, d); // d > top ? top : d
     const V one = splat<V>(1.0);
     const V below = d * ((one + bend) * (one + bend));
     const V above = d + splat<V>(2.0 / 3.0) * (top - d) * (bend + bend * bend / splat<V>(2.0));
@@ -623,8 +660,8 @@ struct Extremes {
     V4 high = splat<V4>(-__builtin_inf());
     V4 low = splat<V4>(__builtin_inf());
     LANE_INLINE void add(V4 v) {
-        high = v > high ? v : high;
-        low = v < low ? v : low;
+        high = greaterOf(v, high);
+        low = lessOf(v, low);
     }
     LANE_INLINE bool beyondClip(double first) const {
         const I4 beyond = (high > splat<V4>(kClipLevel)) | (low < splat<V4>(-kClipLevel));
@@ -635,8 +672,8 @@ struct Extremes {
 LANE_INLINE V4 clip(V4 v) {
     const V4 top = splat<V4>(kClipLevel);
     const V4 bottom = splat<V4>(-kClipLevel);
-    v = v > top ? top : v;
-    return v < bottom ? bottom : v;
+    v = lessOf(top, v);        // v > top ? top : v
+    return greaterOf(bottom, v); // v < bottom ? bottom : v
 }
 
 // Scales a block by its level, reports overload and clips it.
