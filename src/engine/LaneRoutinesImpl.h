@@ -23,6 +23,7 @@
 namespace {
 
 #define LANE_INLINE inline __attribute__((always_inline))
+#define LANE_INLINE_LAMBDA __attribute__((always_inline))
 
 typedef double V2 __attribute__((vector_size(16)));
 typedef double V4 __attribute__((vector_size(32)));
@@ -529,70 +530,86 @@ LANE_INLINE void rebuildAlone(LaneGroup<W, 5>& g, const double* from, double* to
 
 // A pair of five-section low-passes (left, right) over samples [first, last) of a rate
 // doubling, split across the four lanes: sections 1-3 of sample j in lanes 0, 1 and
-// sections 4, 5 of sample j - 2 in lanes 2, 3, which take what lanes 0, 1 left two steps
-// before. Each lane still runs its sections in order on its samples; the split fills four
-// lanes with two filters and halves the chain of dependent operations per step. `split`
-// holds the taps in that arrangement (its third slot is unused in lanes 2, 3), `delays`
-// the state. Sample 2i's input is twice from[i], sample 2i + 1's is zero; `output(j, y)`
-// receives each sample's left, right result. In the first two steps lanes 2, 3 have
-// nothing to do and in the last two lanes 0, 1: their state is put back afterwards.
+// sections 4, 5 of sample j - kSplitLag in lanes 2, 3, which take what lanes 0, 1 left
+// that many steps before. Each lane still runs its sections in order on its samples; the
+// split fills four lanes with two filters. A step's vector waits on the hand-over from
+// lanes 0, 1 (three sections), so the hand-over has kSplitLag steps to arrive: with two it
+// set the pace. `split` holds the taps in that arrangement (its third slot is unused in
+// lanes 2, 3), `delays` the state. Sample 2i's input is twice from[i], sample 2i + 1's is
+// zero; `output(j, y)` receives each sample's left, right result. In the first kSplitLag
+// steps lanes 2, 3 have nothing to do and in the last kSplitLag lanes 0, 1: their state is
+// put back afterwards.
 constexpr int kSplitLow[3] = {0, 1, 2};  // the sections lanes 0, 1 run in each slot
 constexpr int kSplitHigh[3] = {3, 4, 4}; // lanes 2, 3 (the last slot's state is never used)
+constexpr int kSplitLag = 4;
+
+// Steps From .. From + Count - 1 of a split run from step k on, each with its hand-over
+// slot and delay parity fixed at compile time.
+template <int From, int Count, bool Real, bool Out, class Step>
+LANE_INLINE void splitSteps(Step& step, int k) {
+    if constexpr (Count > 0) {
+        step.template operator()<From % kSplitLag, Real, Out>(k);
+        splitSteps<From + 1, Count - 1, Real, Out>(step, k + 1);
+    }
+}
 
 template <class Output>
 LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V2 gain, const double* from,
                           int first, int last, Output output) {
+    static_assert(kSplitLag == 4, "the hand-over slots below are V2 held[4]");
     const V2 zero{0.0, 0.0};
-    const V2 quiet = gain * zero; // an odd sample's input is a stuffed zero
-    V2 held[2] = {zero, zero};    // lanes 0, 1's output of the last two steps
+    const int n = last - first; // at least kSplitLag
+    V2 held[kSplitLag] = {zero, zero, zero, zero}; // lanes 0, 1's output of the last steps
 
-    // One step: lanes 0, 1 take `input` (already through the gain), lanes 2, 3 heldSlot.
-    auto step = [&]<bool Odd>(V2 input, V2& heldSlot) -> V2 {
+    // Step k: lanes 0, 1 take sample first + k (Real) or nothing, lanes 2, 3 what lanes 0, 1
+    // left kSplitLag steps before, and give sample first + k - kSplitLag (Out).
+    auto step = [&]<int Slot, bool Real, bool Out>(int k) LANE_INLINE_LAMBDA {
         const LaneGroup<4, 3>* taps = &split;
         __asm__("" : "+r"(taps));
-        V4 t = __builtin_shufflevector(input, heldSlot, 0, 1, 2, 3);
+        constexpr bool Odd = Slot & 1;
+        const int j = first + k;
+        V2 input = zero;
+        if constexpr (Real) input = (j & 1) ? gain * zero : gain * stuffed(from + 2 * (j / 2));
+        V4 t = __builtin_shufflevector(input, held[Slot], 0, 1, 2, 3);
         t = delays.template run<Odd>(t, &taps->taps[0][0][0], 0, 4);
         t = delays.template run<Odd>(t, &taps->taps[1][0][0], 1, 4);
-        const V2 out = __builtin_shufflevector(t, t, 2, 3);
+        if constexpr (Out) output(j - kSplitLag, __builtin_shufflevector(t, t, 2, 3));
         t = delays.template run<Odd>(t, &taps->taps[2][0][0], 2, 4);
-        heldSlot = __builtin_shufflevector(t, t, 0, 1);
-        return out;
+        held[Slot] = __builtin_shufflevector(t, t, 0, 1);
     };
-    auto inputOf = [&](int j) { return (j & 1) ? quiet : gain * stuffed(from + 2 * (j / 2)); };
-    auto keep = [&](const Delays<V4, 3>& saved, bool lowHalf) {
-        for (int slot = 0; slot < 3; ++slot)
-            for (int j = 0; j < 2; ++j)
-                delays.d[slot][j] =
-                    lowHalf ? __builtin_shufflevector(saved.d[slot][j], delays.d[slot][j], 0, 1, 6, 7)
-                            : __builtin_shufflevector(delays.d[slot][j], saved.d[slot][j], 0, 1, 6, 7);
-    };
+    // Lanes 0, 1 of `low` with lanes 2, 3 of `high`.
+    auto join = [](V4 low, V4 high) { return __builtin_shufflevector(low, high, 0, 1, 6, 7); };
 
-    // Lanes 2, 3 idle for the first two samples.
-    Delays<V4, 3> saved = delays;
-    step.template operator()<false>(inputOf(first), held[0]);
-    step.template operator()<true>(inputOf(first + 1), held[1]);
-    keep(saved, false);
-    int j = first + 2;
-    for (; j + 1 < last; j += 2) {
-        output(j - 2, step.template operator()<false>(inputOf(j), held[0]));
-        output(j - 1, step.template operator()<true>(inputOf(j + 1), held[1]));
+    // The first steps: lanes 2, 3 have nothing yet and are put back.
+    const Delays<V4, 3> initial = delays;
+    splitSteps<0, kSplitLag, true, false>(step, 0);
+    for (int slot = 0; slot < 3; ++slot)
+        for (int d = 0; d < 2; ++d) delays.d[slot][d] = join(delays.d[slot][d], initial.d[slot][d]);
+    int k = kSplitLag;
+    for (; k + kSplitLag <= n; k += kSplitLag) splitSteps<0, kSplitLag, true, true>(step, k);
+
+    // The last n - k samples of lanes 0, 1, then kSplitLag steps in which only lanes 2, 3
+    // have work; lanes 0, 1's state is taken from before those.
+    Delays<V4, 3> lowDone;
+    auto finish = [&]<int Rest>() LANE_INLINE_LAMBDA {
+        splitSteps<0, Rest, true, true>(step, k);
+        lowDone = delays;
+        splitSteps<Rest, kSplitLag, false, true>(step, k + Rest);
+    };
+    switch (n - k) {
+    case 0: finish.template operator()<0>(); break;
+    case 1: finish.template operator()<1>(); break;
+    case 2: finish.template operator()<2>(); break;
+    default: finish.template operator()<3>(); break;
     }
-    if (j < last) {
-        output(j - 2, step.template operator()<false>(inputOf(j), held[0]));
-        for (int slot = 0; slot < 3; ++slot) {
-            const V4 newest = delays.d[slot][1];
-            delays.d[slot][1] = delays.d[slot][0];
-            delays.d[slot][0] = newest;
-        }
-        const V2 h = held[0];
-        held[0] = held[1];
-        held[1] = h;
+    // Both halves stopped n samples on: when n is odd their newest values are in d[s][1]
+    // and go back to d[s][0].
+    for (int slot = 0; slot < 3; ++slot) {
+        const V4 a = join(lowDone.d[slot][0], delays.d[slot][0]);
+        const V4 b = join(lowDone.d[slot][1], delays.d[slot][1]);
+        delays.d[slot][0] = (n & 1) ? b : a;
+        delays.d[slot][1] = (n & 1) ? a : b;
     }
-    // Lanes 0, 1 idle for the last two.
-    saved = delays;
-    output(last - 2, step.template operator()<false>(zero, held[0]));
-    output(last - 1, step.template operator()<true>(zero, held[1]));
-    keep(saved, true);
 }
 
 // The follower's last run alone (lanes 2, 3 of `g`), split as runSplit does it.
