@@ -111,6 +111,36 @@ void assignRebuild(LaneGroup<W, 5>& group, int first, int step, ChannelBank& ban
     }
 }
 
+// The drive of a group's carrier band lanes for this block (the reference's distort): a
+// band distorts from 0.005 on, and a NaN drive distorts too (it fails that comparison).
+// Every other lane keeps the pass-through values the kernel set at its start. Returns
+// whether any lane of the group is driven.
+template <int W, int S>
+bool setDrive(LaneGroup<W, S>& group, const LaneAssignment (&jobs)[W], const EngineParams& params) {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    bool any = false;
+    for (int lane = 0; lane < W; ++lane) {
+        if (jobs[lane].job != LaneJob::CarrierBand) continue;
+        const double x = params.distortion[jobs[lane].index];
+        const bool driven = !(x < 0.005);
+        const double b = (1.0 - x) * (1.0 - x);
+        group.driveDivisor[lane] = driven ? b : 1.0;
+        group.driveLow[lane] = driven ? -4000.0 * b : -kInfinity;
+        group.driveHigh[lane] = driven ? 4000.0 * b : kInfinity;
+        any = any || driven;
+    }
+    return any;
+}
+
+template <int W, int S>
+void passEverything(LaneGroup<W, S>& group) {
+    for (int lane = 0; lane < W; ++lane) {
+        group.driveDivisor[lane] = 1.0;
+        group.driveLow[lane] = -std::numeric_limits<double>::infinity();
+        group.driveHigh[lane] = std::numeric_limits<double>::infinity();
+    }
+}
+
 } // namespace
 
 // The channel value mapping of every channel. The envelopes, the delay and echo lines and
@@ -168,12 +198,9 @@ void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&e
 
 FastVocoderKernel::FastVocoderKernel(ChannelBank& bank, LanePath path)
     : bank_(bank), path_(lanePathRuns(path) ? path : LanePath::Portable), routines_(&laneRoutines(path_)) {
-    // Slots no channel writes (below channel 0) shape nothing: divisor 1, no limits.
-    for (int i = 0; i < kShapingSlots; ++i) {
-        lanes_.shaping.divisor[i] = 1.0;
-        lanes_.shaping.low[i] = -std::numeric_limits<double>::infinity();
-        lanes_.shaping.high[i] = std::numeric_limits<double>::infinity();
-    }
+    passEverything(lanes_.octave0Carrier);
+    for (auto& group : lanes_.middle) passEverything(group);
+    passEverything(lanes_.octave5);
 }
 
 void FastVocoderKernel::loadFilters(bool bandsOnly) {
@@ -218,13 +245,16 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
     pos_ = (pos_ + 1) % kHistoryLength;
     routines_->scaleInputs(carrier, modulator, params.carrierLevel, params.modulatorLevel, overloads.carrier,
                            overloads.modulator);
+    bool driven = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params);
+    for (int o = 0; o < 4; ++o) driven = setDrive(lanes_.middle[o], lanes::kMiddle[o], params) || driven;
+    driven = setDrive(lanes_.octave5, lanes::kOctave5, params) || driven;
     double envelopeSum[kChannels];
-    routines_->analyse(lanes_, modulator, carrier, envelopeSum);
+    routines_->analyse(lanes_, modulator, carrier, driven, envelopeSum);
     mapChannels(params, envelopeSum);
     const SynthesisParams synthesis{params.pan.data(),
                                     params.level.data(),
-                                    params.distortion.data(),
                                     gain_.data(),
+                                    driven,
                                     params.sibilance,
                                     params.mix * 0.5,
                                     (1.0 - params.mix) * widthGain(bank_.width())};

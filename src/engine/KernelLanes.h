@@ -117,7 +117,8 @@ constexpr int sumsRow(int octave) {
 
 } // namespace lanes
 
-// Per block: how each carrier band is shaped before it joins its octave's sums, by channel
+// Per block: each carrier band's factors for the octave's sums (its distortion is done as
+// it is filtered, LaneGroup's drive), by channel
 // from index 2 on (channel k at k + 2): the vector code reads an octave's channels as one
 // vector from kShapingFirst[octave] and reverses it into processing order; the two leading
 // slots stand in for the missing channels below channel 0.
@@ -126,20 +127,16 @@ namespace lanes {
 inline constexpr int kShapingFirst[kOctaves] = {16, 12, 9, 6, 3, 0};
 }
 struct alignas(64) BandShaping {
-    double left[kShapingSlots];    // (1 - pan) x g x level
-    double right[kShapingSlots];   // (1 + pan) x g x level
-    double divisor[kShapingSlots]; // (1 - drive)^2, 1 where the band is not driven
-    double low[kShapingSlots];     // -4000 x (1 - drive)^2, -inf where the band is not driven
-    double high[kShapingSlots];    // 4000 x (1 - drive)^2, +inf where the band is not driven
-    bool anyDriven;
+    double left[kShapingSlots];  // (1 - pan) x g x level
+    double right[kShapingSlots]; // (1 + pan) x g x level
 };
 
 // What synthesise needs of the engine parameters, per channel and for the whole block.
 struct SynthesisParams {
     const double* pan;
     const double* level;
-    const double* distortion;
     const double* gain; // g of each channel, from the value mapping
+    bool driven;        // some band is distorted (the lanes' drive is set)
     double sibilanceGain;
     double mixHalf;
     double wet;
@@ -180,9 +177,10 @@ struct LaneRoutines {
     // Scales both inputs, reports and clips overload (the kernel's first steps).
     void (*scaleInputs)(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
                         bool& carrierOverload, bool& modulatorOverload);
-    // Runs the analysis filters over the block (all but the top octave's carrier bands) and
-    // sums each channel's envelope samples.
-    void (*analyse)(KernelLanes& lanes, const double* modulator, const double* carrier,
+    // Runs the analysis filters over the block (all but the top octave's carrier bands),
+    // distorts the carrier bands when `driven` (with the drive set in their lanes) and sums
+    // each channel's envelope samples.
+    void (*analyse)(KernelLanes& lanes, const double* modulator, const double* carrier, bool driven,
                     double (&envelopeSum)[kChannels]);
     // Each channel's smoothed envelope from its summed envelope samples: mean (the sum over
     // the octave's length), then envelope = mean x c + (1 - c) x envelope with the slew
@@ -190,8 +188,8 @@ struct LaneRoutines {
     void (*updateEnvelopes)(const double (&envelopeSum)[kChannels], const double* slew, double* envelope);
     // VocoderKernel::warp of every channel: v[k] = warp(u[k], f[k]).
     void (*warp)(const double* u, const double* f, double* v);
-    // Filters the top octave's carrier bands from the scaled carrier, shapes and sums the
-    // carrier bands, rebuilds the full rate, adds sibilance and the dry
+    // Filters (and distorts) the top octave's carrier bands from the scaled carrier, sums
+    // the carrier bands with their factors, rebuilds the full rate, adds sibilance and the dry
     // modulator (which is left scaled by mixHalf), and clips the outputs.
     void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, const double* carrier,
                        double* modulator, double* left, double* right, bool& leftOverload,

@@ -188,7 +188,18 @@ enum : unsigned {
     kBands = 16,      // keep the output of the first four sections
     kOut = 32,        // keep the last section's output
     kOutEven = 64,    // keep it for even samples only (a decimator's output)
+    kDrive = 128,     // distort what kBands keeps (the lanes' drive, LaneGroup)
 };
+
+// The distortion of each lane's band: -4000 below low, +4000 above high, s / divisor
+// between. Done as the bands come out of their filters, where the slow divisions overlap
+// the filters' work; done on the sums' way in, they had little to overlap.
+template <class V>
+LANE_INLINE V drive(V s, V divisor, V low, V high) {
+    const V q = s / divisor;
+    const V r = s > high ? splat<V>(4000.0) : q;
+    return s < low ? splat<V>(-4000.0) : r;
+}
 
 // Runs lanes [Offset, Offset + lanes of V) of a group over n samples (n even). Outputs are
 // rows of the group's width; `sums` receives the lane sums (kSum).
@@ -201,6 +212,12 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
     const V gain = load<V>(g.gain + Offset);
     const Int takesCarrier = loadMask<V>(g.takesCarrier + Offset);
     V sum = splat<V>(0.0);
+    V divisor{}, low{}, high{};
+    if constexpr ((Flags & kDrive) != 0) {
+        divisor = load<V>(g.driveDivisor + Offset);
+        low = load<V>(g.driveLow + Offset);
+        high = load<V>(g.driveHigh + Offset);
+    }
 
     auto sample = [&]<bool Odd>(int i) {
         // The taps stay in memory, one operand of each product: kept in registers they
@@ -220,7 +237,10 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
         constexpr int kFirst = S < 4 ? S : 4;
 #pragma GCC unroll 4
         for (int s = 0; s < kFirst; ++s) t = delays.template run<Odd>(t, &taps->taps[s][0][Offset], s, W);
-        if constexpr ((Flags & kBands) != 0) store(bands + i * W + Offset, t);
+        if constexpr ((Flags & kBands) != 0 && (Flags & kDrive) != 0)
+            store(bands + i * W + Offset, drive(t, divisor, low, high));
+        else if constexpr ((Flags & kBands) != 0)
+            store(bands + i * W + Offset, t);
         if constexpr (S == 5) {
             if constexpr ((Flags & kMid) != 0)
                 t = V(Int(t) & loadMask<V>(taps->midMask + Offset)) * load<V>(taps->midGain + Offset);
@@ -258,8 +278,9 @@ LANE_INLINE void collectEnvelopes(const LaneAssignment (&jobs)[W], const double*
         if (jobs[lane].job == LaneJob::ModulatorBand) envelopeSum[jobs[lane].index] = sums[lane];
 }
 
-void analyse(KernelLanes& k, const double* modulator, const double* carrier,
-             double (&envelopeSum)[kChannels]) {
+template <unsigned Drive>
+LANE_INLINE void analyseWith(KernelLanes& k, const double* modulator, const double* carrier,
+                             double (&envelopeSum)[kChannels]) {
     alignas(64) double sums[8] = {};
     const Stream m0{modulator, 1};
     const Stream c0{carrier, 1};
@@ -273,15 +294,23 @@ void analyse(KernelLanes& k, const double* modulator, const double* carrier,
     for (int o = 1; o < kOctaves - 1; ++o) {
         double* bands = &k.middleBands[lanes::middleRow(o)][0];
         double* out = &k.middleOut[lanes::middleRow(o)][0];
-        runWide<kMixedIn | kMid | kSum | kBands | kOutEven, kModulatorIn | kMid | kSum | kOutEven,
-                kCarrierIn | kBands | kOutEven>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
+        runWide<kMixedIn | kMid | kSum | kBands | kOutEven | Drive, kModulatorIn | kMid | kSum | kOutEven,
+                kCarrierIn | kBands | kOutEven | Drive>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
         collectEnvelopes(lanes::kMiddle[o - 1], sums, envelopeSum);
         m = {out + lanes::kMiddleModulatorOut, 16};
         c = {out + lanes::kMiddleCarrierOut, 16};
     }
-    runGroup<V4, kMixedIn | kMid | kSum | kBands, 0>(k.octave5, m, c, BLOCK_SIZE >> (kOctaves - 1),
-                                                     &k.octave5Bands[0][0], nullptr, sums);
+    runGroup<V4, kMixedIn | kMid | kSum | kBands | Drive, 0>(k.octave5, m, c, BLOCK_SIZE >> (kOctaves - 1),
+                                                             &k.octave5Bands[0][0], nullptr, sums);
     collectEnvelopes(lanes::kOctave5, sums, envelopeSum);
+}
+
+void analyse(KernelLanes& k, const double* modulator, const double* carrier, bool driven,
+             double (&envelopeSum)[kChannels]) {
+    if (driven)
+        analyseWith<kDrive>(k, modulator, carrier, envelopeSum);
+    else
+        analyseWith<0>(k, modulator, carrier, envelopeSum);
 }
 
 // Samples per block of each channel's octave.
@@ -328,38 +357,19 @@ LANE_INLINE V4 reversed(V4 v) {
     return __builtin_shufflevector(v, v, 3, 2, 1, 0);
 }
 
-// Each channel's band factors and drive, four channels at a time; the last four overlap
-// the ones before, which only writes the same values twice. A band that is not driven gets
-// the divisor 1 and limits of -inf and +inf: no sample passes a limit and s / 1 is s, so
-// the same code leaves it exactly as it was.
+// Each channel's band factors, four channels at a time; the last four overlap the ones
+// before, which only writes the same values twice.
 LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
-    I4 anyDriven = {0, 0, 0, 0};
     const V4 one = splat<V4>(1.0);
-    const V4 infinity = splat<V4>(__builtin_inf());
     for (int k = 0;; k += 4) {
         if (k > kChannels - 4) k = kChannels - 4;
         const V4 pan = load<V4>(p.pan + k);
         const V4 g = load<V4>(p.gain + k);
         const V4 level = load<V4>(p.level + k);
-        const V4 x = load<V4>(p.distortion + k);
         store(shaping.left + k + 2, (one - pan) * g * level);
         store(shaping.right + k + 2, (one + pan) * g * level);
-        const I4 driven = ~(x < splat<V4>(0.005));
-        const V4 divisor = (one - x) * (one - x);
-        store(shaping.divisor + k + 2, driven ? divisor : one);
-        store(shaping.low + k + 2, driven ? splat<V4>(-4000.0) * divisor : -infinity);
-        store(shaping.high + k + 2, driven ? splat<V4>(4000.0) * divisor : infinity);
-        anyDriven |= driven;
         if (k == kChannels - 4) break;
     }
-    shaping.anyDriven = (anyDriven[0] | anyDriven[1] | anyDriven[2] | anyDriven[3]) != 0;
-}
-
-// The drive of each lane's band: -4000 below low, +4000 above high, s / divisor between.
-LANE_INLINE V4 drive(V4 s, V4 divisor, V4 low, V4 high) {
-    const V4 q = s / divisor;
-    const V4 r = s > high ? splat<V4>(4000.0) : q;
-    return s < low ? splat<V4>(-4000.0) : r;
 }
 
 // Each row holds one sample of the octave's bands (channels in processing order, highest
@@ -367,18 +377,15 @@ LANE_INLINE V4 drive(V4 s, V4 divisor, V4 low, V4 high) {
 // reference adds them band by band. Four rows at a time are turned into four columns, one
 // channel's samples each, so that the drive and the factors are per column and the sums
 // come out per sample; the sums are then interleaved into left, right pairs.
-template <int Count, bool Driven>
+template <int Count>
 LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
                             double* sums) {
     const int first = lanes::kShapingFirst[octave];
-    V4 left[Count], right[Count], divisor[Count], low[Count], high[Count];
+    V4 left[Count], right[Count];
     for (int j = 0; j < Count; ++j) {
         // Channel j of the rows sits at slot first + 3 - j of the shaping.
         left[j] = splat<V4>(shaping.left[first + 3 - j]);
         right[j] = splat<V4>(shaping.right[first + 3 - j]);
-        divisor[j] = splat<V4>(shaping.divisor[first + 3 - j]);
-        low[j] = splat<V4>(shaping.low[first + 3 - j]);
-        high[j] = splat<V4>(shaping.high[first + 3 - j]);
     }
     for (int i = 0; i < n; i += 4) {
         const V4 r0 = load<V4>(rows + i * stride);
@@ -397,10 +404,8 @@ LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandSha
         V4 l = splat<V4>(0.0);
         V4 r = splat<V4>(0.0);
         for (int j = 0; j < Count; ++j) {
-            V4 band = column[j];
-            if constexpr (Driven) band = drive(band, divisor[j], low[j], high[j]);
-            l = l + band * left[j];
-            r = r + band * right[j];
+            l = l + column[j] * left[j];
+            r = r + column[j] * right[j];
         }
         store(sums + 2 * i, __builtin_shufflevector(l, r, 0, 4, 1, 5));
         store(sums + 2 * i + 4, __builtin_shufflevector(l, r, 2, 6, 3, 7));
@@ -408,22 +413,15 @@ LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandSha
 }
 
 // Two rows at a time, for the lowest octave's two samples.
-template <int Count, bool Driven>
+template <int Count>
 LANE_INLINE void sumRows(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
                          double* sums) {
     const int first = lanes::kShapingFirst[octave];
     const V4 left = reversed(load<V4>(shaping.left + first));
     const V4 right = reversed(load<V4>(shaping.right + first));
-    const V4 divisor = reversed(load<V4>(shaping.divisor + first));
-    const V4 low = reversed(load<V4>(shaping.low + first));
-    const V4 high = reversed(load<V4>(shaping.high + first));
     for (int i = 0; i < n; i += 2) {
-        V4 first = load<V4>(rows + i * stride);
-        V4 second = load<V4>(rows + (i + 1) * stride);
-        if constexpr (Driven) {
-            first = drive(first, divisor, low, high);
-            second = drive(second, divisor, low, high);
-        }
+        const V4 first = load<V4>(rows + i * stride);
+        const V4 second = load<V4>(rows + (i + 1) * stride);
         // Band j's left and right of both rows: [l_j r_j | l'_j r'_j].
         const V4 l = first * left, r = first * right;
         const V4 l2 = second * left, r2 = second * right;
@@ -442,17 +440,10 @@ LANE_INLINE void sumRows(const double* rows, int stride, int n, const BandShapin
 template <int Count, bool Columns>
 LANE_INLINE void sumOctave(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
                            double* sums) {
-    if constexpr (Columns) {
-        if (shaping.anyDriven)
-            sumColumns<Count, true>(rows, stride, n, shaping, octave, sums);
-        else
-            sumColumns<Count, false>(rows, stride, n, shaping, octave, sums);
-    } else {
-        if (shaping.anyDriven)
-            sumRows<Count, true>(rows, stride, n, shaping, octave, sums);
-        else
-            sumRows<Count, false>(rows, stride, n, shaping, octave, sums);
-    }
+    if constexpr (Columns)
+        sumColumns<Count>(rows, stride, n, shaping, octave, sums);
+    else
+        sumRows<Count>(rows, stride, n, shaping, octave, sums);
 }
 
 // ---- Rebuilding the full rate -------------------------------------------------------------
@@ -730,8 +721,12 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     rebuildAlone<0>(k.rebuildTop, sums[5], sums[4], 0, 2 * (BLOCK_SIZE >> 5));
     rebuildChained(k.rebuildHigh, k.rebuildSplit[0], sums[4], sums[3], sums[2], 2 * (BLOCK_SIZE >> 4));
     const Stream c0{carrier, 1};
-    runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                         nullptr);
+    if (p.driven)
+        runGroup<V4, kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
+                                                      nullptr, nullptr);
+    else
+        runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                             nullptr);
     sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
     rebuildChained(k.rebuildLow, k.rebuildSplit[1], sums[2], sums[1], sums[0], 2 * (BLOCK_SIZE >> 2));
 
