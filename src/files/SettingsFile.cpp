@@ -126,12 +126,11 @@ std::optional<double> parseValue(const std::optional<std::string>& line) {
 }
 
 void appendInts(std::string& out, int a, int b) {
-    char buffer[32];
-    char* p = std::to_chars(buffer, buffer + sizeof buffer, a).ptr;
-    *p++ = ' ';
-    p = std::to_chars(p, buffer + sizeof buffer, b).ptr;
-    *p++ = '\n';
-    out.append(buffer, p);
+    char buffer[16]; // an int takes at most 11
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, a).ptr);
+    out += ' ';
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, b).ptr);
+    out += '\n';
 }
 
 // Fixed notation with the fewest decimals (six at least) that read back as the same double,
