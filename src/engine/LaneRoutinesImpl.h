@@ -317,11 +317,30 @@ void analyse(KernelLanes& k, const double* modulator, const double* carrier, boo
 constexpr double kLengthOfChannel[kChannels] = {2,  2,  4,  4,  4,  8,  8,  8,  16,
                                                 16, 16, 32, 32, 32, 64, 64, 64, 64};
 
+// A vector of values just stored one at a time: loaded one at a time too, since a vector
+// load of several recent scalar stores cannot be served from the store buffer and waits
+// for them to reach the cache. The empty asm keeps the compiler from merging the loads.
+LANE_INLINE double loadOne(const double* p) {
+    double x = *p;
+    __asm__("" : "+x"(x));
+    return x;
+}
+template <class V>
+LANE_INLINE V loadEach(const double* p);
+template <>
+LANE_INLINE V2 loadEach<V2>(const double* p) {
+    return V2{loadOne(p), loadOne(p + 1)};
+}
+template <>
+LANE_INLINE V4 loadEach<V4>(const double* p) {
+    return V4{loadOne(p), loadOne(p + 1), loadOne(p + 2), loadOne(p + 3)};
+}
+
 template <class V>
 LANE_INLINE void updateEnvelopesAt(const double* sum, const double* slew, double* envelope, int k) {
     const V one = splat<V>(1.0);
     const V c = one / (one + splat<V>(32.0) * load<V>(slew + k));
-    const V mean = load<V>(sum + k) / load<V>(kLengthOfChannel + k);
+    const V mean = loadEach<V>(sum + k) / load<V>(kLengthOfChannel + k);
     store(envelope + k, mean * c + (one - c) * load<V>(envelope + k));
 }
 
@@ -334,7 +353,7 @@ void updateEnvelopes(const double (&envelopeSum)[kChannels], const double* slew,
 // VocoderKernel::warp lane by lane: both branches are computed and the knee picks one.
 template <class V>
 LANE_INLINE void warpAt(const double* u, const double* f, double* v, int k) {
-    const V x = load<V>(u + k);
+    const V x = loadEach<V>(u + k);
     const V bend = load<V>(f + k);
     const V zero = splat<V>(0.0);
     const V top = splat<V>(16000.0);
@@ -364,7 +383,7 @@ LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
     for (int k = 0;; k += 4) {
         if (k > kChannels - 4) k = kChannels - 4;
         const V4 pan = load<V4>(p.pan + k);
-        const V4 g = load<V4>(p.gain + k);
+        const V4 g = loadEach<V4>(p.gain + k);
         const V4 level = load<V4>(p.level + k);
         store(shaping.left + k + 2, (one - pan) * g * level);
         store(shaping.right + k + 2, (one + pan) * g * level);
