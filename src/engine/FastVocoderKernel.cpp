@@ -1,6 +1,7 @@
 #include "FastVocoderKernel.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -245,9 +246,16 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
     pos_ = (pos_ + 1) % kHistoryLength;
     routines_->scaleInputs(carrier, modulator, params.carrierLevel, params.modulatorLevel, overloads.carrier,
                            overloads.modulator);
-    bool driven = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params);
-    for (int o = 0; o < 4; ++o) driven = setDrive(lanes_.middle[o], lanes::kMiddle[o], params) || driven;
-    driven = setDrive(lanes_.octave5, lanes::kOctave5, params) || driven;
+    // The drive changes only when a distortion slider moves (compared bit for bit, so a
+    // NaN drive is no change either).
+    if (!driveSet_ || std::memcmp(driveOf_.data(), params.distortion.data(), sizeof driveOf_) != 0) {
+        driven_ = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params);
+        for (int o = 0; o < 4; ++o) driven_ = setDrive(lanes_.middle[o], lanes::kMiddle[o], params) || driven_;
+        driven_ = setDrive(lanes_.octave5, lanes::kOctave5, params) || driven_;
+        std::memcpy(driveOf_.data(), params.distortion.data(), sizeof driveOf_);
+        driveSet_ = true;
+    }
+    const bool driven = driven_;
     double envelopeSum[kChannels];
     routines_->analyse(lanes_, modulator, carrier, driven, envelopeSum);
     mapChannels(params, envelopeSum);

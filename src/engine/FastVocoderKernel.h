@@ -62,6 +62,10 @@ private:
     std::array<std::array<double, kChannels>, kHistoryLength> recirc_{};
     std::array<double, kChannels> value_{};
     std::array<double, kChannels> gain_{};
+    // The distortion the lanes' drive was set for, and whether it drives any band.
+    std::array<double, kChannels> driveOf_{};
+    bool driveSet_ = false;
+    bool driven_ = false;
 
     KernelLanes lanes_{};
 };
