@@ -255,14 +255,13 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
         std::memcpy(driveOf_.data(), params.distortion.data(), sizeof driveOf_);
         driveSet_ = true;
     }
-    const bool driven = driven_;
     double envelopeSum[kChannels];
-    routines_->analyse(lanes_, modulator, carrier, driven, envelopeSum);
+    routines_->analyse(lanes_, modulator, carrier, driven_, envelopeSum);
     mapChannels(params, envelopeSum);
     const SynthesisParams synthesis{params.pan.data(),
                                     params.level.data(),
                                     gain_.data(),
-                                    driven,
+                                    driven_,
                                     params.sibilance,
                                     params.mix * 0.5,
                                     (1.0 - params.mix) * widthGain(bank_.width())};

@@ -23,7 +23,7 @@ struct alignas(64) LaneGroup {
     double midGain[Width];
     std::uint64_t midMask[Width];
     std::int64_t takesCarrier[Width]; // -1: the lane filters the carrier, 0: the modulator
-    // A carrier band's distortion, set every block (LaneRoutines::drive): the divisor
+    // A carrier band's distortion, set when it changes (LaneRoutines' drive): the divisor
     // (1 - drive)^2 and the limits -4000 and 4000 times it. Any other lane, and a band that
     // is not driven, has 1 and -inf, +inf, through which every value passes unchanged.
     double driveDivisor[Width];

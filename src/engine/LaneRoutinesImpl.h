@@ -97,32 +97,24 @@ LANE_INLINE V8 splat<V8>(double x) {
 // on each, so where the unit has them they are asked for by name.
 template <class V>
 LANE_INLINE V greaterOf(V a, V b) {
+#if defined(__AVX__)
+    if constexpr (sizeof(V) == 32) return _mm256_max_pd(a, b);
+#endif
+#if defined(__SSE2__)
+    if constexpr (sizeof(V) == 16) return _mm_max_pd(a, b);
+#endif
     return a > b ? a : b;
 }
 template <class V>
 LANE_INLINE V lessOf(V a, V b) {
+#if defined(__AVX__)
+    if constexpr (sizeof(V) == 32) return _mm256_min_pd(a, b);
+#endif
+#if defined(__SSE2__)
+    if constexpr (sizeof(V) == 16) return _mm_min_pd(a, b);
+#endif
     return a < b ? a : b;
 }
-#if defined(__SSE2__)
-template <>
-LANE_INLINE V2 greaterOf<V2>(V2 a, V2 b) {
-    return _mm_max_pd(a, b);
-}
-template <>
-LANE_INLINE V2 lessOf<V2>(V2 a, V2 b) {
-    return _mm_min_pd(a, b);
-}
-#endif
-#if defined(__AVX__)
-template <>
-LANE_INLINE V4 greaterOf<V4>(V4 a, V4 b) {
-    return _mm256_max_pd(a, b);
-}
-template <>
-LANE_INLINE V4 lessOf<V4>(V4 a, V4 b) {
-    return _mm256_min_pd(a, b);
-}
-#endif
 
 // ---- Biquad sections ------------------------------------------------------------------
 
@@ -322,7 +314,9 @@ constexpr double kLengthOfChannel[kChannels] = {2,  2,  4,  4,  4,  8,  8,  8,  
 // for them to reach the cache. The empty asm keeps the compiler from merging the loads.
 LANE_INLINE double loadOne(const double* p) {
     double x = *p;
+#if defined(__SSE2__)
     __asm__("" : "+x"(x));
+#endif
     return x;
 }
 template <class V>
@@ -394,8 +388,8 @@ LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
 // Each row holds one sample of the octave's bands (channels in processing order, highest
 // first). The left and right sums start from 0 and take the bands in that order, as the
 // reference adds them band by band. Four rows at a time are turned into four columns, one
-// channel's samples each, so that the drive and the factors are per column and the sums
-// come out per sample; the sums are then interleaved into left, right pairs.
+// channel's samples each, so that the factors are per column and the sums come out per
+// sample; the sums are then interleaved into left, right pairs.
 template <int Count>
 LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
                             double* sums) {
