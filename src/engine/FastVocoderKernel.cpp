@@ -1,5 +1,6 @@
 #include "FastVocoderKernel.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -99,17 +100,40 @@ void assignGroup(LaneGroup<W, S>& group, const LaneAssignment (&jobs)[W], Channe
     for (int lane = 0; lane < W; ++lane) assignLane(group, lane, jobs[lane], bank, bandsOnly);
 }
 
-// Left and right interpolation low-pass of a rebuild step side by side, from lane `first`.
-template <int W>
-void assignRebuild(LaneGroup<W, 5>& group, int first, int step, ChannelBank& bank) {
+// Left and right interpolation low-pass of a rebuild step side by side.
+void assignRebuild(LaneGroup<2, 5>& group, int step, ChannelBank& bank) {
     for (int side = 0; side < 2; ++side) {
-        LaneWriter<W, 5> writer{group, first + side};
+        LaneWriter<2, 5> writer{group, side};
         BiquadCascade& filter = side == 0 ? bank.leftInterpolation[step] : bank.rightInterpolation[step];
         writer.filter(tapsOf(filter), 0, 5);
-        group.midGain[first + side] = 1.0;
-        group.midMask[first + side] = kAllBits;
-        group.takesCarrier[first + side] = 0;
+        group.midGain[side] = 1.0;
+        group.midMask[side] = kAllBits;
+        group.takesCarrier[side] = 0;
     }
+}
+
+// The paired form of a rebuild step from the taps in its group (KernelLanes'
+// PairedRebuild). It computes what the group's filters compute when every a1 is a zero,
+// the taps are finite and the gain turns +0 into +0 (the odd samples' input); otherwise
+// the step always runs sample by sample. A lane with no filter has all zero taps and
+// qualifies.
+void assignPaired(PairedRebuild& paired, const LaneGroup<2, 5>& group) {
+    bool usable = true;
+    for (int side = 0; side < 2; ++side) {
+        const double gain = group.gain[side];
+        usable = usable && std::isfinite(2.0 * gain) && !std::signbit(gain);
+        paired.gain[2 * side] = paired.gain[2 * side + 1] = 2.0 * gain;
+        for (int s = 0; s < 5; ++s) {
+            usable = usable && group.taps[s][0][side] == 0.0;
+            for (int c = 0; c < 3; ++c) {
+                const double tap = group.taps[s][c + 1][side];
+                usable = usable && std::isfinite(tap);
+                paired.taps[s][c][2 * side] = paired.taps[s][c][2 * side + 1] = tap;
+            }
+        }
+    }
+    paired.usable = usable;
+    paired.checkState = true;
 }
 
 // The drive of a group's carrier band lanes for this block (the reference's distort): a
@@ -210,24 +234,9 @@ void FastVocoderKernel::loadFilters(bool bandsOnly) {
     for (int o = 0; o < 4; ++o) assignGroup(lanes_.middle[o], lanes::kMiddle[o], bank_, bandsOnly);
     assignGroup(lanes_.octave5, lanes::kOctave5, bank_, bandsOnly);
     if (bandsOnly) return;
-    assignRebuild(lanes_.rebuildTop, 0, 4, bank_);
-    assignRebuild(lanes_.rebuildHigh, 0, 3, bank_);
-    assignRebuild(lanes_.rebuildHigh, 2, 2, bank_);
-    assignRebuild(lanes_.rebuildLow, 0, 1, bank_);
-    assignRebuild(lanes_.rebuildLow, 2, 0, bank_);
-    // Steps 2 and 0 split: sections 1-3 in lanes 0, 1 and 4, 5 in lanes 2, 3.
-    constexpr int kSplitSteps[2] = {2, 0};
-    for (int i = 0; i < 2; ++i) {
-        for (int side = 0; side < 2; ++side) {
-            const int step = kSplitSteps[i];
-            const double* taps =
-                tapsOf(side == 0 ? bank_.leftInterpolation[step] : bank_.rightInterpolation[step]);
-            LaneWriter<4, 3> low{lanes_.rebuildSplit[i], side};
-            LaneWriter<4, 3> high{lanes_.rebuildSplit[i], 2 + side};
-            low.filter(taps, 0, 3);
-            high.sections(taps ? taps + 12 : nullptr, 0, 2);
-            high.sections(nullptr, 2, 1);
-        }
+    for (int step = 0; step < kOctaves - 1; ++step) {
+        assignRebuild(lanes_.rebuild[step], step, bank_);
+        assignPaired(lanes_.paired[step], lanes_.rebuild[step]);
     }
 }
 

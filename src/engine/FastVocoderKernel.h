@@ -39,6 +39,9 @@ public:
     int position() const { return pos_; }
     // The unit this kernel runs on (the requested one when it runs here, else portable).
     LanePath path() const { return path_; }
+    // Whether the last block ran rebuild step `step` (0 to 4) sample by sample, because
+    // its inputs or state ruled out the faster paired form (KernelLanes' PairedRebuild).
+    bool rebuiltSampleBySample(int step) const { return lanes_.paired[step].checkState; }
 
 private:
     // Copies the bank's normalised taps into the lanes; with bandsOnly, only the band

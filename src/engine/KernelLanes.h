@@ -16,12 +16,9 @@
 //   octaves 1 to 4   8 lanes each: three modulator bands with envelopes, modulator
 //                    decimation | the same three carrier bands, carrier decimation
 //   octave 5         4 lanes: modulator bands 1 0 with envelopes | carrier bands 1 0
-// Rebuild (the octave sums back to the full rate), left and right side by side:
-//   rebuildTop step 4, rebuildHigh steps 3 | 2, rebuildLow steps 1 | 0
-// (step o is the interpolation low-pass that brings octave o + 1 up to octave o; two
-// steps share a group when one runs a sample behind the other, see rebuildChained), and
-// the taps of steps 2 and 0 once more for their last samples, which they run alone
-// (rebuildSplit).
+// Rebuild (the octave sums back to the full rate): step o, the interpolation low-pass that
+// brings octave o + 1 up to octave o, left and right side by side in rebuild[o]; the same
+// taps arranged for the paired form (PairedRebuild) in paired[o].
 //
 // Thread: the engine's thread, like the kernel that owns it.
 
@@ -142,15 +139,28 @@ struct SynthesisParams {
     double wet;
 };
 
+// A rebuild step's interpolation low-passes (left, right) as the paired form runs them.
+// Their a1 is zero in every section, so each section's recursion reaches two samples back
+// and the even and odd samples form two recursions of their own: an (even, odd) pair of
+// samples of both sides is one four-lane vector, [left even, left odd, right even, right
+// odd]. The a1 product is then a zero, and subtracting it changes nothing unless the value
+// it is subtracted from is -0 (which becomes +0) or the delay value is not finite (NaN):
+// the paired form runs a block only when neither can happen (LaneRoutines' synthesise
+// checks the step's inputs, and its state after a block it ran sample by sample).
+struct alignas(64) PairedRebuild {
+    double taps[5][3][4]; // a2, b1, b2 of each section, as [left, left, right, right]
+    double gain[4];       // twice the gain (an even sample's input is twice a sum), the same
+    bool usable;          // the filters have that shape (FastVocoderKernel checks)
+    bool checkState;      // the last block ran sample by sample: check the state first
+};
+
 struct alignas(64) KernelLanes {
     LaneGroup<8, 5> octave0;
     LaneGroup<4, 4> octave0Carrier;
     LaneGroup<8, 5> middle[4];
     LaneGroup<4, 5> octave5;
-    LaneGroup<2, 5> rebuildTop;
-    LaneGroup<4, 5> rebuildHigh;
-    LaneGroup<4, 5> rebuildLow;
-    LaneGroup<4, 3> rebuildSplit[2]; // taps of steps 2 and 0 split across the lanes (rebuildSplit)
+    LaneGroup<2, 5> rebuild[kOctaves - 1];
+    PairedRebuild paired[kOctaves - 1];
 
     // One block's intermediate signals.
     alignas(64) double octave0Out[BLOCK_SIZE][8];
@@ -158,7 +168,7 @@ struct alignas(64) KernelLanes {
     alignas(64) double middleBands[lanes::middleRow(5)][8];
     alignas(64) double middleOut[lanes::middleRow(5)][8];
     alignas(64) double octave5Bands[3][4]; // a spare row: the bands are read four lanes from lane 2
-    alignas(64) double sums[lanes::sumsRow(kOctaves)][2]; // left, right
+    alignas(64) double sums[lanes::sumsRow(kOctaves)][2]; // by two samples: left, left, right, right
     BandShaping shaping;
 };
 

@@ -420,8 +420,8 @@ LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandSha
             l = l + column[j] * left[j];
             r = r + column[j] * right[j];
         }
-        store(sums + 2 * i, __builtin_shufflevector(l, r, 0, 4, 1, 5));
-        store(sums + 2 * i + 4, __builtin_shufflevector(l, r, 2, 6, 3, 7));
+        store(sums + 2 * i, __builtin_shufflevector(l, r, 0, 1, 4, 5));
+        store(sums + 2 * i + 4, __builtin_shufflevector(l, r, 2, 3, 6, 7));
     }
 }
 
@@ -446,7 +446,7 @@ LANE_INLINE void sumRows(const double* rows, int stride, int n, const BandShapin
         if constexpr (Count > 1) sum = sum + __builtin_shufflevector(odd, odd2, 0, 1, 4, 5);
         if constexpr (Count > 2) sum = sum + __builtin_shufflevector(even, even2, 2, 3, 6, 7);
         if constexpr (Count > 3) sum = sum + __builtin_shufflevector(odd, odd2, 2, 3, 6, 7);
-        store(sums + 2 * i, sum);
+        store(sums + 2 * i, __builtin_shufflevector(sum, sum, 0, 2, 1, 3));
     }
 }
 
@@ -461,75 +461,183 @@ LANE_INLINE void sumOctave(const double* rows, int stride, int n, const BandShap
 
 // ---- Rebuilding the full rate -------------------------------------------------------------
 
-// The interpolation low-pass of some rebuild lanes over a run of samples. The run may be
-// odd: its last sample then moves the delay values back into place.
-template <class V, int Offset, int W>
-struct RebuildLanes {
-    LaneGroup<W, 5>& g;
-    Delays<V, 5> delays;
-    const V gain;
+// The octaves' sums are kept two samples at a time as [left, left, right, right] (quads),
+// the layout the paired form reads and writes: sample j's left is at quad(j), its right
+// two further on.
+constexpr int quad(int j) {
+    return 4 * (j >> 1) + (j & 1);
+}
 
-    LANE_INLINE explicit RebuildLanes(LaneGroup<W, 5>& group) : g(group), gain(load<V>(group.gain + Offset)) {
-        delays.load(g.delay, Offset);
+// A rebuild step sample by sample, as the reference runs it: `pairs` samples of `from`
+// up to twice as many, added to `to`. Sample 2i's input is twice from[i], sample 2i + 1's
+// is zero; each goes through the step's left and right low-pass.
+LANE_INLINE void rebuildExact(LaneGroup<2, 5>& g, const double* from, double* to, int pairs) {
+    Delays<V2, 5> delays;
+    delays.load(g.delay, 0);
+    const V2 gain = load<V2>(g.gain);
+    const V2 zero{0.0, 0.0};
+    auto sample = [&]<bool Odd>(V2 x, int j) LANE_INLINE_LAMBDA {
+        V2 t = gain * x;
+        for (int s = 0; s < 5; ++s) t = delays.template run<Odd>(t, &g.taps[s][0][0], s, 2);
+        to[quad(j)] = to[quad(j)] + t[0];
+        to[quad(j) + 2] = to[quad(j) + 2] + t[1];
+    };
+    for (int i = 0; i < pairs; ++i) {
+        sample.template operator()<false>(V2{2.0, 2.0} * V2{from[quad(i)], from[quad(i) + 2]}, 2 * i);
+        sample.template operator()<true>(zero, 2 * i + 1);
     }
-    LANE_INLINE ~RebuildLanes() { delays.save(g.delay, Offset); }
+    delays.save(g.delay, 0);
+}
 
-    // One zero-stuffed input sample through each lane's low-pass.
-    template <bool Odd>
-    LANE_INLINE V step(V x) {
-        V t = gain * x;
-#pragma GCC unroll 5
-        for (int s = 0; s < 5; ++s) t = delays.template run<Odd>(t, &g.taps[s][0][Offset], s, W);
-        return t;
+// Inputs and state of the paired form stay below this (2^900): the filters then cannot
+// overflow, whatever the block.
+constexpr long long kPairedLimitBits = 0x7830000000000000LL;
+constexpr long long kMinusZeroBits = static_cast<long long>(0x8000000000000000ULL);
+constexpr long long kMagnitudeBits = 0x7fffffffffffffffLL;
+
+// Whether every input of a step's block, after the gain, is neither -0 nor beyond the
+// limit (NaN, infinity). In a section w = t - a2 x older and y = w + b1 x newest + b2 x
+// older are -0 only if t is (a sum is -0 only when both its terms are), so without a -0
+// input no section takes a -0; finite inputs and state keep every value finite. Under
+// both, subtracting the a1 product (a zero) changes nothing.
+LANE_INLINE bool pairedInputsPlain(const PairedRebuild& p, const double* from, int pairs) {
+    const V4 gain = load<V4>(p.gain);
+    I4 bad = {0, 0, 0, 0};
+    for (int k = 0; k < 2 * pairs; k += 4) {
+        const I4 bits = I4(gain * load<V4>(from + k));
+        bad |= (bits == kMinusZeroBits) | ((bits & kMagnitudeBits) > kPairedLimitBits);
     }
-    // A single sample: afterwards the newest values are back in d[s][0].
-    LANE_INLINE V single(V x) {
-        const V y = step<false>(x);
+    return (bad[0] | bad[1] | bad[2] | bad[3]) == 0;
+}
+
+// Whether a state left by a sample-by-sample block is finite and within the limit.
+LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
+    I4 bad = {0, 0, 0, 0};
+    for (int s = 0; s < 5; ++s) bad |= (loadMask<V4>(g.delay[s]) & kMagnitudeBits) > kPairedLimitBits;
+    return (bad[0] | bad[1] | bad[2] | bad[3]) == 0;
+}
+
+// A rebuild step in the paired form (KernelLanes' PairedRebuild), from quads to quads:
+// `Pairs` samples of `from` up to twice as many, added to `to`. Between blocks a
+// section's newest delay value (d[s][0]) is its odd recursion's, the older one (d[s][1])
+// its even recursion's.
+//
+// The sections are skewed: in iteration k section s runs pair k - kLag x s, on what
+// section s - 1 gave kLag iterations before. The five sections of an iteration are
+// independent of each other, and what a section passes on has kLag iterations to arrive
+// (a section's output comes some eleven cycles after its input; with one iteration that
+// chain, not the units, set the pace). The first and last iterations, in which some
+// sections have no pair, are unrolled at compile time.
+constexpr int kPairedLag = 2;
+
+template <int Pairs>
+struct PairedRun {
+    static_assert(kPairedLag == 2 && Pairs % 2 == 0, "iterations run in twos, slot = parity");
+    static constexpr int kSkew = 4 * kPairedLag; // iterations from a pair's first section to its last
+
+    LaneGroup<2, 5>& g;
+    const PairedRebuild& p;
+    const double* from;
+    double* to;
+    V4 d[5]; // each section's w of its last pair: [left even, left odd, right even, right odd]
+    V4 passed[4][kPairedLag]; // sections 0 to 3's outputs of the last kPairedLag iterations
+    const V4 gain;
+
+    LANE_INLINE PairedRun(LaneGroup<2, 5>& group, const PairedRebuild& paired, const double* in, double* out)
+        : g(group), p(paired), from(in), to(out), gain(load<V4>(paired.gain)) {
+        for (int s = 0; s < 5; ++s)
+            d[s] = V4{g.delay[s][1][0], g.delay[s][0][0], g.delay[s][1][1], g.delay[s][0][1]};
+    }
+    LANE_INLINE ~PairedRun() {
         for (int s = 0; s < 5; ++s) {
-            const V newest = delays.d[s][1];
-            delays.d[s][1] = delays.d[s][0];
-            delays.d[s][0] = newest;
+            g.delay[s][1][0] = d[s][0];
+            g.delay[s][0][0] = d[s][1];
+            g.delay[s][1][1] = d[s][2];
+            g.delay[s][0][1] = d[s][3];
         }
-        return y;
+    }
+
+    // Pair j's input: the even sample takes twice the sum times the gain, the odd one zero
+    // (the gain times zero, which is +0 for the gains the paired form takes).
+    template <bool Odd>
+    LANE_INLINE V4 input(int j) const {
+        const V4 scaled = gain * load<V4>(from + 4 * (j >> 1));
+        return Odd ? __builtin_shufflevector(scaled, splat<V4>(0.0), 1, 5, 3, 7)
+                   : __builtin_shufflevector(scaled, splat<V4>(0.0), 0, 5, 2, 7);
+    }
+
+    // Iteration k, with sections First to Last running; Slot is k modulo kPairedLag.
+    template <int First, int Last, int Slot>
+    LANE_INLINE void iteration(int k) {
+        const double* taps = &p.taps[0][0][0];
+        __asm__("" : "+r"(taps));
+        // The last section first: each takes what the one before gave kPairedLag
+        // iterations ago, before that one overwrites it.
+#pragma GCC unroll 5
+        for (int s = Last; s >= First; --s) {
+            const double* t = taps + 12 * s;
+            const V4 y = s == 0 ? input<(Slot & 1) != 0>(k) : passed[s - 1][Slot];
+            // Each sample's w from its own recursion (t - a2 x older); the even sample's
+            // newest delay value is the last odd w, the odd sample's the new even w.
+            const V4 w = y - load<V4>(t) * d[s];
+            const V4 newest = __builtin_shufflevector(d[s], w, 1, 4, 3, 6);
+            const V4 out = w + load<V4>(t + 4) * newest + load<V4>(t + 8) * d[s];
+            d[s] = w;
+            if (s < 4) {
+                passed[s][Slot] = out;
+            } else {
+                double* pair = to + 4 * (k - kSkew);
+                store(pair, load<V4>(pair) + out);
+            }
+        }
+    }
+
+    // Section s runs in iteration K when 0 <= K - kPairedLag x s < Pairs.
+    template <int K>
+    LANE_INLINE void edge() {
+        constexpr int over = K - Pairs + 1; // at most kPairedLag x the first section
+        constexpr int first = over > 0 ? (over + kPairedLag - 1) / kPairedLag : 0;
+        constexpr int last = K / kPairedLag < 4 ? K / kPairedLag : 4;
+        iteration<first, last, K % kPairedLag>(K);
+    }
+    template <int K, int End>
+    LANE_INLINE void edges() {
+        if constexpr (K < End) {
+            edge<K>();
+            edges<K + 1, End>();
+        }
+    }
+
+    LANE_INLINE void run() {
+        edges<0, kSkew>();
+        for (int k = kSkew; k < Pairs; k += 2) {
+            iteration<0, 4, 0>(k);
+            iteration<0, 4, 1>(k + 1);
+        }
+        edges<(Pairs > kSkew ? Pairs : kSkew), Pairs + kSkew>();
     }
 };
 
-LANE_INLINE V2 stuffed(const double* pair) {
-    return V2{2.0, 2.0} * load<V2>(pair);
-}
-LANE_INLINE void addTo(double* pair, V2 v) {
-    store(pair, load<V2>(pair) + v);
+// Step `Step` of the rebuild, from octave Step + 1's sums into octave Step's: in the
+// paired form when that is exact for this block, else sample by sample.
+template <int Step>
+LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to) {
+    constexpr int kPairs = BLOCK_SIZE >> (Step + 1);
+    LaneGroup<2, 5>& g = k.rebuild[Step];
+    PairedRebuild& p = k.paired[Step];
+    if (p.usable && (!p.checkState || pairedStatePlain(g)) && pairedInputsPlain(p, from, kPairs)) {
+        p.checkState = false;
+        PairedRun<kPairs>(g, p, from, to).run();
+    } else {
+        p.checkState = true;
+        rebuildExact(g, from, to, kPairs);
+    }
 }
 
-// Brings `from` up to twice the rate into `to`, samples [first, last) of the step: sample
-// 2i is twice from[i], sample 2i + 1 is zero, both through the lanes' low-pass, and the
-// result is added to what `to` holds (pairs of left, right).
-template <int Offset, int W>
-LANE_INLINE void rebuildAlone(LaneGroup<W, 5>& g, const double* from, double* to, int first, int last) {
-    RebuildLanes<V2, Offset, W> lanes(g);
-    const V2 zero{0.0, 0.0};
-    // `in` is always the input of the next even sample.
-    double* out = to + 2 * first;
-    const double* in = from + 2 * ((first + 1) / 2);
-    if ((last - first) & 1) {
-        const bool odd = first & 1;
-        addTo(out, lanes.single(odd ? zero : stuffed(in)));
-        out += 2;
-        if (!odd) in += 2;
-        ++first;
-    }
-    double* const end = to + 2 * last;
-    if (first & 1) {
-        for (; out != end; out += 4, in += 2) {
-            addTo(out, lanes.template step<false>(zero));
-            addTo(out + 2, lanes.template step<true>(stuffed(in)));
-        }
-    } else {
-        for (; out != end; out += 4, in += 2) {
-            addTo(out, lanes.template step<false>(stuffed(in)));
-            addTo(out + 2, lanes.template step<true>(zero));
-        }
-    }
+// ---- Rate doubling outside the kernel -----------------------------------------------------
+
+LANE_INLINE V2 stuffed(const double* pair) {
+    return V2{2.0, 2.0} * load<V2>(pair);
 }
 
 // A pair of five-section low-passes (left, right) over samples [first, last) of a rate
@@ -616,61 +724,6 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
     }
 }
 
-// The follower's last run alone (lanes 2, 3 of `g`), split as runSplit does it.
-template <int Offset>
-LANE_INLINE void rebuildSplit(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from,
-                              double* to, int first, int last) {
-    Delays<V4, 3> delays;
-    for (int slot = 0; slot < 3; ++slot)
-        for (int j = 0; j < 2; ++j)
-            delays.d[slot][j] =
-                __builtin_shufflevector(load<V2>(g.delay[kSplitLow[slot]][j] + Offset),
-                                        load<V2>(g.delay[kSplitHigh[slot]][j] + Offset), 0, 1, 2, 3);
-    runSplit(delays, split, load<V2>(g.gain + Offset), from, first, last,
-             [&](int j, V2 y) { addTo(to + 2 * j, y); });
-    for (int slot = 0; slot < 3; ++slot)
-        for (int k = 0; k < 2; ++k) {
-            store(g.delay[kSplitLow[slot]][k] + Offset,
-                  __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 0, 1));
-            if (slot < 2)
-                store(g.delay[kSplitHigh[slot]][k] + Offset,
-                      __builtin_shufflevector(delays.d[slot][k], delays.d[slot][k], 2, 3));
-        }
-}
-
-// Two steps of the rebuild chained: the lead (lanes 0, 1) brings octave a up into a - 1,
-// the follower (lanes 2, 3) brings a - 1 up into a - 2 one sample behind the lead, so it
-// only ever reads sums the lead has finished. For the lead's first sample only the lead
-// runs, for the follower's last samples only the follower.
-LANE_INLINE void rebuildChained(LaneGroup<4, 5>& g, const LaneGroup<4, 3>& split, const double* from,
-                                double* middle, double* to, int leadLength) {
-    rebuildAlone<0>(g, from, middle, 0, 1);
-    {
-        RebuildLanes<V4, 0, 4> both(g);
-        const V2 zero{0.0, 0.0};
-        // At lead sample s (odd) the lead's input is a stuffed zero and the follower's sample
-        // s - 1 is even; at s + 1 the lead reads from[(s + 1) / 2] and the follower's sample
-        // s is a zero.
-        double* lead = middle + 2;       // the lead's output pair s
-        double* follow = to;             // the follower's output pair s - 1
-        const double* leadIn = from + 2; // from[(s + 1) / 2]
-        const double* followIn = middle; // middle[(s - 1) / 2]
-        double* const leadEnd = middle + 2 * (leadLength - 1);
-        for (; lead != leadEnd; lead += 4, follow += 4, leadIn += 2, followIn += 2) {
-            V4 y = both.template step<false>(__builtin_shufflevector(zero, stuffed(followIn), 0, 1, 2, 3));
-            addTo(lead, __builtin_shufflevector(y, y, 0, 1));
-            addTo(follow, __builtin_shufflevector(y, y, 2, 3));
-            y = both.template step<true>(__builtin_shufflevector(stuffed(leadIn), zero, 0, 1, 2, 3));
-            addTo(lead + 2, __builtin_shufflevector(y, y, 0, 1));
-            addTo(follow + 2, __builtin_shufflevector(y, y, 2, 3));
-        }
-        const V4 y = both.single(__builtin_shufflevector(zero, stuffed(followIn), 0, 1, 2, 3));
-        addTo(lead, __builtin_shufflevector(y, y, 0, 1));
-        addTo(follow, __builtin_shufflevector(y, y, 2, 3));
-    }
-    rebuildSplit<2>(g, split, middle, to, leadLength - 1, 2 * leadLength);
-}
-
 // ---- Inputs and outputs -------------------------------------------------------------------
 
 // The overload test of the reference: the largest value found from the first sample on is
@@ -731,8 +784,9 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
 
     double* sums[kOctaves];
     for (int o = 0; o < kOctaves; ++o) sums[o] = &k.sums[sumsRow(o)][0];
-    rebuildAlone<0>(k.rebuildTop, sums[5], sums[4], 0, 2 * (BLOCK_SIZE >> 5));
-    rebuildChained(k.rebuildHigh, k.rebuildSplit[0], sums[4], sums[3], sums[2], 2 * (BLOCK_SIZE >> 4));
+    rebuildStep<4>(k, sums[5], sums[4]);
+    rebuildStep<3>(k, sums[4], sums[3]);
+    rebuildStep<2>(k, sums[3], sums[2]);
     const Stream c0{carrier, 1};
     if (p.driven)
         runGroup<V4, kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
@@ -741,7 +795,8 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
                                              nullptr);
     sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
-    rebuildChained(k.rebuildLow, k.rebuildSplit[1], sums[2], sums[1], sums[0], 2 * (BLOCK_SIZE >> 2));
+    rebuildStep<1>(k, sums[2], sums[1]);
+    rebuildStep<0>(k, sums[1], sums[0]);
 
     const V4 sibilance = splat<V4>(p.sibilanceGain);
     const V4 dry = splat<V4>(p.mixHalf);
@@ -751,8 +806,8 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     for (int i = 0; i < BLOCK_SIZE; i += 4) {
         const V4 a = load<V4>(sums[0] + 2 * i);
         const V4 b = load<V4>(sums[0] + 2 * i + 4);
-        V4 l = __builtin_shufflevector(a, b, 0, 2, 4, 6);
-        V4 r = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+        V4 l = __builtin_shufflevector(a, b, 0, 1, 4, 5);
+        V4 r = __builtin_shufflevector(a, b, 2, 3, 6, 7);
         const V4 s = V4{sib[8 * i], sib[8 * i + 8], sib[8 * i + 16], sib[8 * i + 24]} * sibilance;
         l = l + s;
         r = r + s;
