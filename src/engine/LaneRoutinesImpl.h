@@ -250,13 +250,130 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
     if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
 }
 
+// runGroup with the sections skewed: in iteration k section s runs sample k - s, on what
+// section s - 1 gave in the iteration before, so that the sections of an iteration are
+// independent of each other and each waits only on its own recursion. Sample by sample,
+// each waited on the section before it, a chain several samples long that kept more work
+// waiting than the core holds. Same operations, same order within each lane and sample;
+// n even and at least 4.
+template <class V, unsigned Flags, int Offset, int W, int S>
+struct SkewedGroup {
+    using Int = typename Vec<V>::Int;
+    static constexpr int kFirst = S < 4 ? S : 4; // sections before the bands are kept
+    static constexpr int kFill = 4;              // iterations before every section runs (even)
+    static_assert(S - 1 <= kFill);
+
+    LaneGroup<W, S>& g;
+    Stream modulator, carrier;
+    double* bands;
+    double* out;
+    Delays<V, S> delays;
+    V passed[S - 1]; // each section's last output, which the next takes
+    const V gain;
+    const Int takesCarrier;
+    V sum = splat<V>(0.0);
+    V divisor{}, low{}, high{};
+
+    LANE_INLINE SkewedGroup(LaneGroup<W, S>& group, Stream m, Stream c, double* bandRows, double* outRows)
+        : g(group), modulator(m), carrier(c), bands(bandRows), out(outRows), gain(load<V>(group.gain + Offset)),
+          takesCarrier(loadMask<V>(group.takesCarrier + Offset)) {
+        delays.load(g.delay, Offset);
+        if constexpr ((Flags & kDrive) != 0) {
+            divisor = load<V>(g.driveDivisor + Offset);
+            low = load<V>(g.driveLow + Offset);
+            high = load<V>(g.driveHigh + Offset);
+        }
+    }
+
+    // Section Sec, then the ones before it down to First, in iteration k (parity KOdd).
+    template <int Sec, int First, bool KOdd>
+    LANE_INLINE void sections(const LaneGroup<W, S>* taps, int k) {
+        if constexpr (Sec >= First) {
+            constexpr bool Odd = KOdd != ((Sec & 1) != 0); // sample k - Sec
+            const int i = k - Sec;
+            V t;
+            if constexpr (Sec == 0) {
+                V x;
+                if constexpr ((Flags & kMixedIn) == kMixedIn)
+                    x = takesCarrier ? splat<V>(carrier.samples[i * carrier.stride])
+                                     : splat<V>(modulator.samples[i * modulator.stride]);
+                else if constexpr ((Flags & kMixedIn) == kCarrierIn)
+                    x = splat<V>(carrier.samples[i * carrier.stride]);
+                else
+                    x = splat<V>(modulator.samples[i * modulator.stride]);
+                t = gain * x;
+            } else {
+                t = passed[Sec - 1];
+                if constexpr (Sec == 4 && (Flags & kMid) != 0)
+                    t = V(Int(t) & loadMask<V>(taps->midMask + Offset)) * load<V>(taps->midGain + Offset);
+            }
+            t = delays.template run<Odd>(t, &taps->taps[Sec][0][Offset], Sec, W);
+            if constexpr (Sec == kFirst - 1 && (Flags & kBands) != 0) {
+                if constexpr ((Flags & kDrive) != 0)
+                    store(bands + i * W + Offset, drive(t, divisor, low, high));
+                else
+                    store(bands + i * W + Offset, t);
+            }
+            if constexpr (Sec == S - 1) {
+                if constexpr (S == 5 && (Flags & kSum) != 0) sum = sum + t;
+                if constexpr (S == 5 && ((Flags & kOut) != 0 || ((Flags & kOutEven) != 0 && !Odd)))
+                    store(out + i * W + Offset, t);
+            } else {
+                passed[Sec] = t;
+            }
+            sections<Sec - 1, First, KOdd>(taps, k);
+        }
+    }
+    // Iteration k with sections First to Last; the last runs first, so that each section
+    // takes what the one before gave last iteration before that one overwrites it.
+    template <int First, int Last, bool KOdd>
+    LANE_INLINE void iteration(int k) {
+        // The taps stay in memory, as in runGroup.
+        const LaneGroup<W, S>* taps = &g;
+        __asm__("" : "+r"(taps));
+        sections<Last, First, KOdd>(taps, k);
+    }
+    template <int K>
+    LANE_INLINE void fill() {
+        if constexpr (K < kFill) {
+            iteration<0, (K < S - 1 ? K : S - 1), (K & 1) != 0>(K);
+            fill<K + 1>();
+        }
+    }
+    // Iteration n + E (n even): sections E + 1 on have samples left.
+    template <int E>
+    LANE_INLINE void drain(int n) {
+        if constexpr (E < S - 1) {
+            iteration<E + 1, S - 1, (E & 1) != 0>(n + E);
+            drain<E + 1>(n);
+        }
+    }
+
+    LANE_INLINE void run(int n, double* sums) {
+        fill<0>();
+        for (int k = kFill; k < n; k += 2) {
+            iteration<0, S - 1, false>(k);
+            iteration<0, S - 1, true>(k + 1);
+        }
+        drain<0>(n);
+        delays.save(g.delay, Offset);
+        if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+    }
+};
+
+template <class V, unsigned Flags, int Offset, int W, int S>
+LANE_INLINE void runSkewed(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                           double* out, double* sums) {
+    SkewedGroup<V, Flags, Offset, W, S>(g, modulator, carrier, bands, out).run(n, sums);
+}
+
 // An eight-lane group: at once on an eight-lane unit, else as two halves with their own
 // flags (each half then skips what none of its lanes needs).
 template <unsigned Flags, unsigned LowFlags, unsigned HighFlags, int S>
 LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, int n, double* bands,
                          double* out, double* sums) {
 #if LANE_WIDE
-    runGroup<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
+    runSkewed<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
 #else
     runGroup<V4, LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
     runGroup<V4, HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
@@ -789,11 +906,11 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     rebuildStep<2>(k, sums[3], sums[2]);
     const Stream c0{carrier, 1};
     if (p.driven)
-        runGroup<V4, kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
-                                                      nullptr, nullptr);
+        runSkewed<V4, kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
+                                                       nullptr, nullptr);
     else
-        runGroup<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                             nullptr);
+        runSkewed<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                              nullptr);
     sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
     rebuildStep<1>(k, sums[2], sums[1]);
     rebuildStep<0>(k, sums[1], sums[0]);
