@@ -367,6 +367,18 @@ LANE_INLINE void runSkewed(LaneGroup<W, S>& g, Stream modulator, Stream carrier,
     SkewedGroup<V, Flags, Offset, W, S>(g, modulator, carrier, bands, out).run(n, sums);
 }
 
+// A group of four lanes over a long run: skewed where the unit has four-lane registers;
+// in two-lane registers (half as many values each) the skewed state does not fit.
+template <unsigned Flags, int Offset, int W, int S>
+LANE_INLINE void runFour(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
+                         double* out, double* sums) {
+#if defined(__AVX__)
+    runSkewed<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums);
+#else
+    runGroup<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums);
+#endif
+}
+
 // An eight-lane group: at once on an eight-lane unit, else as two halves with their own
 // flags (each half then skips what none of its lanes needs).
 template <unsigned Flags, unsigned LowFlags, unsigned HighFlags, int S>
@@ -375,8 +387,8 @@ LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, i
 #if LANE_WIDE
     runSkewed<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
 #else
-    runGroup<V4, LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
-    runGroup<V4, HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
+    runFour<LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
+    runFour<HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
 #endif
 }
 
@@ -906,11 +918,11 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     rebuildStep<2>(k, sums[3], sums[2]);
     const Stream c0{carrier, 1};
     if (p.driven)
-        runSkewed<V4, kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
-                                                       nullptr, nullptr);
+        runFour<kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
+                                                 nullptr, nullptr);
     else
-        runSkewed<V4, kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                              nullptr);
+        runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                        nullptr);
     sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
     rebuildStep<1>(k, sums[2], sums[1]);
     rebuildStep<0>(k, sums[1], sums[0]);
