@@ -518,7 +518,7 @@ LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
 // first). The left and right sums start from 0 and take the bands in that order, as the
 // reference adds them band by band. Four rows at a time are turned into four columns, one
 // channel's samples each, so that the factors are per column and the sums come out per
-// sample; the sums are then interleaved into left, right pairs.
+// sample, two samples of left then right at a time (quads).
 template <int Count>
 LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
                             double* sums) {
