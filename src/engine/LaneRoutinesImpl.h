@@ -387,8 +387,11 @@ LANE_INLINE void runWide(LaneGroup<8, S>& g, Stream modulator, Stream carrier, i
 #if LANE_WIDE
     runSkewed<V8, Flags, 0>(g, modulator, carrier, n, bands, out, sums);
 #else
-    runFour<LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
-    runFour<HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
+    // Not skewed: with the values a skewed run passes on, a half's state (five sections, and
+    // the sums or the drive) no longer fits in the sixteen registers of a four-lane unit,
+    // and the spills cost some 1,500 instructions a block.
+    runGroup<V4, LowFlags, 0>(g, modulator, carrier, n, bands, out, sums);
+    runGroup<V4, HighFlags, 4>(g, modulator, carrier, n, bands, out, sums);
 #endif
 }
 
