@@ -418,8 +418,9 @@ LANE_INLINE void analyseWith(KernelLanes& k, const double* modulator, const doub
     for (int o = 1; o < kOctaves - 1; ++o) {
         double* bands = &k.middleBands[lanes::middleRow(o)][0];
         double* out = &k.middleOut[lanes::middleRow(o)][0];
-        runWide<kMixedIn | kMid | kSum | kBands | kOutEven | Drive, kModulatorIn | kMid | kSum | kOutEven,
-                kCarrierIn | kBands | kOutEven | Drive>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
+        // Their carrier bands are distorted in the synthesis, beside the rebuild.
+        runWide<kMixedIn | kMid | kSum | kBands | kOutEven, kModulatorIn | kMid | kSum | kOutEven,
+                kCarrierIn | kBands | kOutEven>(k.middle[o - 1], m, c, BLOCK_SIZE >> o, bands, out, sums);
         collectEnvelopes(lanes::kMiddle[o - 1], sums, envelopeSum);
         m = {out + lanes::kMiddleModulatorOut, 16};
         c = {out + lanes::kMiddleCarrierOut, 16};
@@ -662,7 +663,13 @@ LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
 // sections have no pair, are unrolled at compile time.
 constexpr int kPairedLag = 2;
 
-template <int Pairs>
+// Work a run of the paired form does beside its own, a share in each of its iterations:
+// none, or the drive of some rows of four bands (DriveRows).
+struct NoSideWork {
+    LANE_INLINE void operator()(int) const {}
+};
+
+template <int Pairs, class Side = NoSideWork>
 struct PairedRun {
     static_assert(kPairedLag == 2 && Pairs % 2 == 0, "iterations run in twos, slot = parity");
     static constexpr int kSkew = 4 * kPairedLag; // iterations from a pair's first section to its last
@@ -674,9 +681,12 @@ struct PairedRun {
     V4 d[5]; // each section's w of its last pair: [left even, left odd, right even, right odd]
     V4 passed[4][kPairedLag]; // sections 0 to 3's outputs of the last kPairedLag iterations
     const V4 gain;
+    const Side side;
+    static constexpr int kIterations = Pairs + kSkew;
 
-    LANE_INLINE PairedRun(LaneGroup<2, 5>& group, const PairedRebuild& paired, const double* in, double* out)
-        : g(group), p(paired), from(in), to(out), gain(load<V4>(paired.gain)) {
+    LANE_INLINE PairedRun(LaneGroup<2, 5>& group, const PairedRebuild& paired, const double* in, double* out,
+                          Side sideWork = {})
+        : g(group), p(paired), from(in), to(out), gain(load<V4>(paired.gain)), side(sideWork) {
         for (int s = 0; s < 5; ++s)
             d[s] = V4{g.delay[s][1][0], g.delay[s][0][0], g.delay[s][1][1], g.delay[s][0][1]};
     }
@@ -701,6 +711,7 @@ struct PairedRun {
     // Iteration k, with sections First to Last running; Slot is k modulo kPairedLag.
     template <int First, int Last, int Slot>
     LANE_INLINE void iteration(int k) {
+        side(k);
         const double* taps = &p.taps[0][0][0];
         __asm__("" : "+r"(taps));
         // The last section first: each takes what the one before gave kPairedLag
@@ -752,17 +763,56 @@ struct PairedRun {
 
 // Step `Step` of the rebuild, from octave Step + 1's sums into octave Step's: in the
 // paired form when that is exact for this block, else sample by sample.
-template <int Step>
-LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to) {
+// `side` is called with each iteration of the paired form's run, 0 to
+// PairedRun<...>::kIterations - 1, whichever form the step takes.
+template <int Step, class Side = NoSideWork>
+LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Side side = {}) {
     constexpr int kPairs = BLOCK_SIZE >> (Step + 1);
     LaneGroup<2, 5>& g = k.rebuild[Step];
     PairedRebuild& p = k.paired[Step];
     if (p.usable && (!p.checkState || pairedStatePlain(g)) && pairedInputsPlain(p, from, kPairs)) {
         p.checkState = false;
-        PairedRun<kPairs>(g, p, from, to).run();
+        PairedRun<kPairs, Side>(g, p, from, to, side).run();
     } else {
         p.checkState = true;
         rebuildExact(g, from, to, kPairs);
+        for (int i = 0; i < PairedRun<kPairs, Side>::kIterations; ++i) side(i);
+    }
+}
+
+// The drive of Count rows of carrier bands (four lanes from `first` on, rows Stride
+// apart), PerIteration rows in each iteration of a paired run. The divisions, which the
+// divider does a lane at a time, then overlap the rebuild, which has none, rather than
+// the band filters, which wait for them when the divider falls behind.
+template <int PerIteration, int Count, int Stride>
+struct DriveRows {
+    double* first;
+    V4 divisor, low, high;
+    LANE_INLINE void operator()(int k) const {
+        for (int r = 0; r < PerIteration; ++r) {
+            const int row = PerIteration * k + r;
+            if (row >= Count) return;
+            double* band = first + Stride * row;
+            store(band, drive(load<V4>(band), divisor, low, high));
+        }
+    }
+};
+
+// The drive of octave o's carrier band rows (octave 0: its own group's), at once or as
+// the side work of a paired run of at least Count / PerIteration iterations.
+template <int Octave, int PerIteration = BLOCK_SIZE>
+LANE_INLINE auto driveOf(KernelLanes& k) {
+    constexpr int kCount = BLOCK_SIZE >> Octave;
+    if constexpr (Octave == 0) {
+        const LaneGroup<4, 4>& g = k.octave0Carrier;
+        return DriveRows<PerIteration, kCount, 4>{&k.octave0Bands[0][0], load<V4>(g.driveDivisor),
+                                                  load<V4>(g.driveLow), load<V4>(g.driveHigh)};
+    } else {
+        const LaneGroup<8, 5>& g = k.middle[Octave - 1];
+        constexpr int lane = lanes::kMiddleFirstBand;
+        return DriveRows<PerIteration, kCount, 8>{&k.middleBands[lanes::middleRow(Octave)][lane],
+                                                  load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
+                                                  load<V4>(g.driveHigh + lane)};
     }
 }
 
@@ -905,29 +955,45 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     using lanes::sumsRow;
     BandShaping& shaping = k.shaping;
     shapeBands(shaping, p);
-    // The lowest octaves first: their rebuild is a long chain of dependent steps, and the
-    // work only the top octave's sums need (its carrier bands, which nothing before needs,
-    // and the sums themselves) comes after it, where it can fill the chain's waits.
-    sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5,
-                        &k.sums[sumsRow(5)][0]);
-    for (int o = kOctaves - 2; o >= 1; --o)
-        sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
-                           shaping, o, &k.sums[sumsRow(o)][0]);
-
     double* sums[kOctaves];
     for (int o = 0; o < kOctaves; ++o) sums[o] = &k.sums[sumsRow(o)][0];
-    rebuildStep<4>(k, sums[5], sums[4]);
-    rebuildStep<3>(k, sums[4], sums[3]);
-    rebuildStep<2>(k, sums[3], sums[2]);
+    auto middleSums = [&](int o) {
+        sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
+                           shaping, o, sums[o]);
+    };
+    // Each octave's sums just before the step that adds to them. The lowest octaves come
+    // first: their rebuild is a long chain of dependent steps. The top octave's carrier
+    // bands, which nothing before needs, follow, and each driven octave's bands are
+    // distorted beside the step before its sums (PairedRun's side work).
+    sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5, sums[5]);
     const Stream c0{carrier, 1};
-    if (p.driven)
-        runFour<kCarrierIn | kBands | kDrive, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0],
-                                                 nullptr, nullptr);
-    else
+    if (p.driven) {
+        driveOf<4>(k)(0);
+        middleSums(4);
+        rebuildStep<4>(k, sums[5], sums[4], driveOf<3, 1>(k));
+        middleSums(3);
+        rebuildStep<3>(k, sums[4], sums[3], driveOf<2, 2>(k));
+        middleSums(2);
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
                                         nullptr);
-    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, &k.sums[sumsRow(0)][0]);
-    rebuildStep<1>(k, sums[2], sums[1]);
+        rebuildStep<2>(k, sums[3], sums[2], driveOf<1, 2>(k));
+        middleSums(1);
+        rebuildStep<1>(k, sums[2], sums[1], driveOf<0, 3>(k));
+    } else {
+        middleSums(4);
+        rebuildStep<4>(k, sums[5], sums[4]);
+        middleSums(3);
+        rebuildStep<3>(k, sums[4], sums[3]);
+        middleSums(2);
+        runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
+                                        nullptr);
+        rebuildStep<2>(k, sums[3], sums[2]);
+        middleSums(1);
+        rebuildStep<1>(k, sums[2], sums[1]);
+    }
+    static_assert(PairedRun<2>::kIterations >= 8 && PairedRun<4>::kIterations * 2 >= 16 &&
+                  PairedRun<8>::kIterations * 2 >= 32 && PairedRun<16>::kIterations * 3 >= 64);
+    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
     rebuildStep<0>(k, sums[1], sums[0]);
 
     const V4 sibilance = splat<V4>(p.sibilanceGain);
