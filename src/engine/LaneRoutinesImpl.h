@@ -97,6 +97,10 @@ LANE_INLINE V8 splat<V8>(double x) {
 // on each, so where the unit has them they are asked for by name.
 template <class V>
 LANE_INLINE V greaterOf(V a, V b) {
+#if defined(__AVX512F__)
+    // (The masked form: GCC's plain one reads an undefined vector, which it warns about.)
+    if constexpr (sizeof(V) == 64) return _mm512_mask_max_pd(a, 0xff, a, b);
+#endif
 #if defined(__AVX__)
     if constexpr (sizeof(V) == 32) return _mm256_max_pd(a, b);
 #endif
@@ -107,6 +111,9 @@ LANE_INLINE V greaterOf(V a, V b) {
 }
 template <class V>
 LANE_INLINE V lessOf(V a, V b) {
+#if defined(__AVX512F__)
+    if constexpr (sizeof(V) == 64) return _mm512_mask_min_pd(a, 0xff, a, b);
+#endif
 #if defined(__AVX__)
     if constexpr (sizeof(V) == 32) return _mm256_min_pd(a, b);
 #endif
@@ -912,32 +919,44 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
 // above the clip level, or the smallest below its negative. A NaN first sample hides
 // everything; later NaNs are passed over. `v > high ? v : high` is what the reference's
 // running maximum does with each value, lane by lane.
+template <class V = V4>
 struct Extremes {
-    V4 high = splat<V4>(-__builtin_inf());
-    V4 low = splat<V4>(__builtin_inf());
-    LANE_INLINE void add(V4 v) {
+    V high = splat<V>(-__builtin_inf());
+    V low = splat<V>(__builtin_inf());
+    LANE_INLINE void add(V v) {
         high = greaterOf(v, high);
         low = lessOf(v, low);
     }
     LANE_INLINE bool beyondClip(double first) const {
-        const I4 beyond = (high > splat<V4>(kClipLevel)) | (low < splat<V4>(-kClipLevel));
-        return first == first && (beyond[0] | beyond[1] | beyond[2] | beyond[3]) != 0;
+        const typename Vec<V>::Int beyond = (high > splat<V>(kClipLevel)) | (low < splat<V>(-kClipLevel));
+        long long any = 0;
+        for (int i = 0; i < Vec<V>::kLanes; ++i) any |= beyond[i];
+        return first == first && any != 0;
     }
 };
 
-LANE_INLINE V4 clip(V4 v) {
-    const V4 top = splat<V4>(kClipLevel);
-    const V4 bottom = splat<V4>(-kClipLevel);
+template <class V>
+LANE_INLINE V clip(V v) {
+    const V top = splat<V>(kClipLevel);
+    const V bottom = splat<V>(-kClipLevel);
     v = lessOf(top, v);        // v > top ? top : v
     return greaterOf(bottom, v); // v < bottom ? bottom : v
 }
 
 // Scales a block by its level, reports overload and clips it.
+// Eight lanes where the unit has them: the running extremes are chains of dependent
+// steps, half as long so (any lane beyond the clip level is an overload, as any sample).
 LANE_INLINE bool scaleAndClip(double* block, double level) {
-    const V4 gain = splat<V4>(level);
-    Extremes extremes;
-    for (int i = 0; i < BLOCK_SIZE; i += 4) {
-        const V4 v = load<V4>(block + i) * gain;
+#if LANE_WIDE
+    using V = V8;
+#else
+    using V = V4;
+#endif
+    constexpr int kLanes = Vec<V>::kLanes;
+    const V gain = splat<V>(level);
+    Extremes<V> extremes;
+    for (int i = 0; i < BLOCK_SIZE; i += kLanes) {
+        const V v = load<V>(block + i) * gain;
         extremes.add(v);
         store(block + i, clip(v));
     }
@@ -1000,7 +1019,7 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     const V4 dry = splat<V4>(p.mixHalf);
     const V4 wetGain = splat<V4>(p.wet);
     const double* sib = &k.octave0Out[0][lanes::kOctave0SibilanceOut];
-    Extremes leftExtremes, rightExtremes;
+    Extremes<> leftExtremes, rightExtremes;
     for (int i = 0; i < BLOCK_SIZE; i += 4) {
         const V4 a = load<V4>(sums[0] + 2 * i);
         const V4 b = load<V4>(sums[0] + 2 * i + 4);
