@@ -257,13 +257,19 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
     if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
 }
 
+// Work a skewed run does beside its own, a share in each of its iterations: none, or the
+// drive of some rows of carrier bands (DriveRows).
+struct NoSideWork {
+    LANE_INLINE void operator()(int) const {}
+};
+
 // runGroup with the sections skewed: in iteration k section s runs sample k - s, on what
 // section s - 1 gave in the iteration before, so that the sections of an iteration are
 // independent of each other and each waits only on its own recursion. Sample by sample,
 // each waited on the section before it, a chain several samples long that kept more work
 // waiting than the core holds. Same operations, same order within each lane and sample;
 // n even and at least 4.
-template <class V, unsigned Flags, int Offset, int W, int S>
+template <class V, unsigned Flags, int Offset, int W, int S, class Side = NoSideWork>
 struct SkewedGroup {
     using Int = typename Vec<V>::Int;
     static constexpr int kFirst = S < 4 ? S : 4; // sections before the bands are kept
@@ -280,10 +286,12 @@ struct SkewedGroup {
     const Int takesCarrier;
     V sum = splat<V>(0.0);
     V divisor{}, low{}, high{};
+    const Side side; // called with each iteration k, 0 to n + S - 2
 
-    LANE_INLINE SkewedGroup(LaneGroup<W, S>& group, Stream m, Stream c, double* bandRows, double* outRows)
+    LANE_INLINE SkewedGroup(LaneGroup<W, S>& group, Stream m, Stream c, double* bandRows, double* outRows,
+                            Side sideWork = {})
         : g(group), modulator(m), carrier(c), bands(bandRows), out(outRows), gain(load<V>(group.gain + Offset)),
-          takesCarrier(loadMask<V>(group.takesCarrier + Offset)) {
+          takesCarrier(loadMask<V>(group.takesCarrier + Offset)), side(sideWork) {
         delays.load(g.delay, Offset);
         if constexpr ((Flags & kDrive) != 0) {
             divisor = load<V>(g.driveDivisor + Offset);
@@ -335,6 +343,7 @@ struct SkewedGroup {
     // takes what the one before gave last iteration before that one overwrites it.
     template <int First, int Last, bool KOdd>
     LANE_INLINE void iteration(int k) {
+        side(k);
         // The taps stay in memory, as in runGroup.
         const LaneGroup<W, S>* taps = &g;
         __asm__("" : "+r"(taps));
@@ -374,15 +383,17 @@ LANE_INLINE void runSkewed(LaneGroup<W, S>& g, Stream modulator, Stream carrier,
     SkewedGroup<V, Flags, Offset, W, S>(g, modulator, carrier, bands, out).run(n, sums);
 }
 
-// A group of four lanes over a long run: skewed where the unit has four-lane registers;
-// in two-lane registers (half as many values each) the skewed state does not fit.
-template <unsigned Flags, int Offset, int W, int S>
+// A group of four lanes over a long run, with `side` called n + S - 1 times beside it:
+// skewed where the unit has four-lane registers; in two-lane registers (half as many
+// values each) the skewed state does not fit.
+template <unsigned Flags, int Offset, int W, int S, class Side = NoSideWork>
 LANE_INLINE void runFour(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
-                         double* out, double* sums) {
+                         double* out, double* sums, Side side = {}) {
 #if defined(__AVX__)
-    runSkewed<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums);
+    SkewedGroup<V4, Flags, Offset, W, S, Side>(g, modulator, carrier, bands, out, side).run(n, sums);
 #else
     runGroup<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums);
+    for (int k = 0; k < n + S - 1; ++k) side(k);
 #endif
 }
 
@@ -670,12 +681,6 @@ LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
 // sections have no pair, are unrolled at compile time.
 constexpr int kPairedLag = 2;
 
-// Work a run of the paired form does beside its own, a share in each of its iterations:
-// none, or the drive of some rows of four bands (DriveRows).
-struct NoSideWork {
-    LANE_INLINE void operator()(int) const {}
-};
-
 template <int Pairs, class Side = NoSideWork>
 struct PairedRun {
     static_assert(kPairedLag == 2 && Pairs % 2 == 0, "iterations run in twos, slot = parity");
@@ -805,14 +810,31 @@ struct DriveRows {
     }
 };
 
+// The drive of the middle octaves' carrier band rows, one row (the four lanes from the
+// first band) in each of the first 60 iterations: octave 1's 32 rows, then 2's, 3's and
+// 4's, each with its group's drive.
+struct MiddleDrive {
+    KernelLanes* k;
+    LANE_INLINE void operator()(int row) const {
+        constexpr int kRows = lanes::middleRow(kOctaves - 1);
+        if (row >= kRows) return;
+        const int o = row < lanes::middleRow(2) ? 1 : row < lanes::middleRow(3) ? 2 : row < lanes::middleRow(4) ? 3 : 4;
+        const LaneGroup<8, 5>& g = k->middle[o - 1];
+        constexpr int lane = lanes::kMiddleFirstBand;
+        double* band = &k->middleBands[row][lane];
+        store(band, drive(load<V4>(band), load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
+                          load<V4>(g.driveHigh + lane)));
+    }
+};
+
 // The drive of octave o's carrier band rows (octave 0: its own group's), at once or as
 // the side work of a paired run of at least Count / PerIteration iterations.
-template <int Octave, int PerIteration = BLOCK_SIZE>
+template <int Octave, int PerIteration = BLOCK_SIZE, int First = 0, int Count = (BLOCK_SIZE >> Octave) - First>
 LANE_INLINE auto driveOf(KernelLanes& k) {
-    constexpr int kCount = BLOCK_SIZE >> Octave;
+    constexpr int kCount = Count;
     if constexpr (Octave == 0) {
         const LaneGroup<4, 4>& g = k.octave0Carrier;
-        return DriveRows<PerIteration, kCount, 4>{&k.octave0Bands[0][0], load<V4>(g.driveDivisor),
+        return DriveRows<PerIteration, kCount, 4>{&k.octave0Bands[First][0], load<V4>(g.driveDivisor),
                                                   load<V4>(g.driveLow), load<V4>(g.driveHigh)};
     } else {
         const LaneGroup<8, 5>& g = k.middle[Octave - 1];
@@ -980,25 +1002,27 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         sumOctave<3, true>(&k.middleBands[lanes::middleRow(o)][lanes::kMiddleFirstBand], 8, BLOCK_SIZE >> o,
                            shaping, o, sums[o]);
     };
-    // Each octave's sums just before the step that adds to them. The lowest octaves come
-    // first: their rebuild is a long chain of dependent steps. The top octave's carrier
-    // bands, which nothing before needs, follow, and each driven octave's bands are
-    // distorted beside the step before its sums (PairedRun's side work).
     sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5, sums[5]);
     const Stream c0{carrier, 1};
     if (p.driven) {
-        driveOf<4>(k)(0);
-        middleSums(4);
-        rebuildStep<4>(k, sums[5], sums[4], driveOf<3, 1>(k));
-        middleSums(3);
-        rebuildStep<3>(k, sums[4], sums[3], driveOf<2, 2>(k));
-        middleSums(2);
+        // The distortion's divisions, which the divider does a lane at a time, go beside
+        // work that has none: the middle octaves' beside the top octave's carrier band
+        // filters, the top octave's beside the rebuild steps before its sums (the side
+        // work of those runs).
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                        nullptr);
-        rebuildStep<2>(k, sums[3], sums[2], driveOf<1, 2>(k));
-        middleSums(1);
-        rebuildStep<1>(k, sums[2], sums[1], driveOf<0, 3>(k));
+                                        nullptr, MiddleDrive{&k});
+        for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
+        rebuildStep<4>(k, sums[5], sums[4], driveOf<0, 1, 0, 10>(k));
+        rebuildStep<3>(k, sums[4], sums[3], driveOf<0, 1, 10, 12>(k));
+        rebuildStep<2>(k, sums[3], sums[2], driveOf<0, 1, 22, 16>(k));
+        rebuildStep<1>(k, sums[2], sums[1], driveOf<0, 2, 38>(k));
+        static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
+                      PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
+                      2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
     } else {
+        // Each octave's sums just before the step that adds to them. The lowest octaves
+        // come first: their rebuild is a long chain of dependent steps; the top octave's
+        // carrier bands, which nothing before needs, follow.
         middleSums(4);
         rebuildStep<4>(k, sums[5], sums[4]);
         middleSums(3);
@@ -1010,8 +1034,6 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         middleSums(1);
         rebuildStep<1>(k, sums[2], sums[1]);
     }
-    static_assert(PairedRun<2>::kIterations >= 8 && PairedRun<4>::kIterations * 2 >= 16 &&
-                  PairedRun<8>::kIterations * 2 >= 32 && PairedRun<16>::kIterations * 3 >= 64);
     sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
     rebuildStep<0>(k, sums[1], sums[0]);
 
