@@ -156,6 +156,10 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
     ASSERT_LT(firstHeard, heard.size());
 
     bool matched = false;
+    // The alignment that came closest, for the message when none matches.
+    std::size_t closest = 0;
+    int closestLead = -1;
+    std::size_t closestShift = 0;
     for (int lead = silentPasses; lead < silentPasses + 60 && !matched; ++lead) {
         const std::vector<std::int16_t> expected = offline(signal, lead, passes);
         std::size_t firstExpected = 0;
@@ -164,13 +168,21 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
         const std::size_t around = firstHeard > firstExpected ? firstHeard - firstExpected : 0;
         for (std::size_t shift = around > 256 ? around - 256 : 0; shift < around + 256 && !matched; ++shift) {
             const std::size_t compared = std::min(expected.size(), heard.size() - shift) - BLOCK_SIZE;
-            std::size_t differing = 0;
-            for (std::size_t i = 0; i < compared && differing == 0; ++i)
-                if (std::abs(heard[shift + i] - expected[i]) > 1) ++differing; // one LSB: the dither
+            std::size_t differing = 0, same = 0;
+            for (; same < compared && differing == 0; ++same)
+                if (std::abs(heard[shift + same] - expected[same]) > 1) ++differing; // one LSB: the dither
+            if (same > closest) {
+                closest = same;
+                closestLead = lead;
+                closestShift = shift;
+            }
             matched = differing == 0 && compared > std::size_t(1500 * BLOCK_SIZE);
         }
     }
-    EXPECT_TRUE(matched) << "no block alignment reproduces the live output";
+    EXPECT_TRUE(matched) << "no block alignment reproduces the live output; the closest, " << closestLead
+                         << " silent blocks and " << closestShift << " frames of latency, agrees for "
+                         << closest << " of " << heard.size() << " frames (silent passes " << silentPasses
+                         << ", first sound heard at frame " << firstHeard << ")";
 }
 
 } // namespace
