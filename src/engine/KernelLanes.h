@@ -114,8 +114,8 @@ constexpr int sumsRow(int octave) {
 
 } // namespace lanes
 
-// Per block: each carrier band's factors for the octave's sums (its distortion is done as
-// it is filtered, LaneGroup's drive), by channel
+// Per block: each carrier band's factors for the octave's sums (its distortion is done
+// before, LaneGroup's drive), by channel
 // from index 2 on (channel k at k + 2): the vector code reads an octave's channels as one
 // vector from kShapingFirst[octave] and reverses it into processing order; the two leading
 // slots stand in for the missing channels below channel 0.
@@ -188,8 +188,8 @@ struct LaneRoutines {
     void (*scaleInputs)(double* carrier, double* modulator, double carrierLevel, double modulatorLevel,
                         bool& carrierOverload, bool& modulatorOverload);
     // Runs the analysis filters over the block (all but the top octave's carrier bands),
-    // distorts the carrier bands when `driven` (with the drive set in their lanes) and sums
-    // each channel's envelope samples.
+    // distorts the lowest octave's carrier bands when `driven` (with the drive set in their
+    // lanes; synthesise distorts the others) and sums each channel's envelope samples.
     void (*analyse)(KernelLanes& lanes, const double* modulator, const double* carrier, bool driven,
                     double (&envelopeSum)[kChannels]);
     // Each channel's smoothed envelope from its summed envelope samples: mean (the sum over
@@ -198,9 +198,10 @@ struct LaneRoutines {
     void (*updateEnvelopes)(const double (&envelopeSum)[kChannels], const double* slew, double* envelope);
     // VocoderKernel::warp of every channel: v[k] = warp(u[k], f[k]).
     void (*warp)(const double* u, const double* f, double* v);
-    // Filters (and distorts) the top octave's carrier bands from the scaled carrier, sums
-    // the carrier bands with their factors, rebuilds the full rate, adds sibilance and the dry
-    // modulator (which is left scaled by mixHalf), and clips the outputs.
+    // Filters the top octave's carrier bands from the scaled carrier, distorts the carrier
+    // bands of octaves 0 to 4 when `driven`, sums the carrier bands with their factors,
+    // rebuilds the full rate, adds sibilance and the dry modulator (which is left scaled by
+    // mixHalf), and clips the outputs.
     void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, const double* carrier,
                        double* modulator, double* left, double* right, bool& leftOverload,
                        bool& rightOverload);

@@ -191,8 +191,9 @@ enum : unsigned {
 };
 
 // The distortion of each lane's band: -4000 below low, +4000 above high, s / divisor
-// between. Done as the bands come out of their filters, where the slow divisions overlap
-// the filters' work; done on the sums' way in, they had little to overlap.
+// between. The divisions are slow and the divider does a lane at a time: synthesise does
+// them beside work that has none (DriveRows); only the lowest octave's few are done as
+// its bands leave their filters.
 template <class V>
 LANE_INLINE V drive(V s, V divisor, V low, V high) {
     const V q = s / divisor;
