@@ -192,7 +192,7 @@ enum : unsigned {
 
 // The distortion of each lane's band: -4000 below low, +4000 above high, s / divisor
 // between. The divisions are slow and the divider does a lane at a time: synthesise does
-// them beside work that has none (DriveRows); only the lowest octave's few are done as
+// them beside work that has none (TopDrive, MiddleDrive); only the lowest octave's few are done as
 // its bands leave their filters.
 template <class V>
 LANE_INLINE V drive(V s, V divisor, V low, V high) {
@@ -259,7 +259,7 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
 }
 
 // Work a skewed run does beside its own, a share in each of its iterations: none, or the
-// drive of some rows of carrier bands (DriveRows).
+// drive of some rows of carrier bands (TopDrive, MiddleDrive).
 struct NoSideWork {
     LANE_INLINE void operator()(int) const {}
 };
@@ -378,10 +378,10 @@ struct SkewedGroup {
     }
 };
 
-template <class V, unsigned Flags, int Offset, int W, int S>
+template <class V, unsigned Flags, int Offset, int W, int S, class Side = NoSideWork>
 LANE_INLINE void runSkewed(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
-                           double* out, double* sums) {
-    SkewedGroup<V, Flags, Offset, W, S>(g, modulator, carrier, bands, out).run(n, sums);
+                           double* out, double* sums, Side side = {}) {
+    SkewedGroup<V, Flags, Offset, W, S, Side>(g, modulator, carrier, bands, out, side).run(n, sums);
 }
 
 // A group of four lanes over a long run, with `side` called n + S - 1 times beside it:
@@ -391,7 +391,7 @@ template <unsigned Flags, int Offset, int W, int S, class Side = NoSideWork>
 LANE_INLINE void runFour(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
                          double* out, double* sums, Side side = {}) {
 #if defined(__AVX__)
-    SkewedGroup<V4, Flags, Offset, W, S, Side>(g, modulator, carrier, bands, out, side).run(n, sums);
+    runSkewed<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums, side);
 #else
     runGroup<V4, Flags, Offset>(g, modulator, carrier, n, bands, out, sums);
     for (int k = 0; k < n + S - 1; ++k) side(k);
@@ -793,20 +793,28 @@ LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Sid
     }
 }
 
-// The drive of Count rows of carrier bands (four lanes from `first` on, rows Stride
-// apart), PerIteration rows in each iteration of a paired run. The divisions, which the
-// divider does a lane at a time, then overlap the rebuild, which has none, rather than
-// the band filters, which wait for them when the divider falls behind.
-template <int PerIteration, int Count, int Stride>
-struct DriveRows {
+// Distorts four bands of a row in place.
+LANE_INLINE void driveInPlace(double* bands, V4 divisor, V4 low, V4 high) {
+    store(bands, drive(load<V4>(bands), divisor, low, high));
+}
+
+// The drive of the top octave's carrier band rows First to First + Count - 1,
+// PerIteration rows in each iteration of a paired run. The divisions, which the divider
+// does a lane at a time, then overlap the rebuild, which has none, rather than the band
+// filters, which wait for them when the divider falls behind.
+template <int PerIteration, int First, int Count>
+struct TopDrive {
     double* first;
     V4 divisor, low, high;
+
+    LANE_INLINE explicit TopDrive(KernelLanes& k)
+        : first(&k.octave0Bands[First][0]), divisor(load<V4>(k.octave0Carrier.driveDivisor)),
+          low(load<V4>(k.octave0Carrier.driveLow)), high(load<V4>(k.octave0Carrier.driveHigh)) {}
     LANE_INLINE void operator()(int k) const {
         for (int r = 0; r < PerIteration; ++r) {
             const int row = PerIteration * k + r;
             if (row >= Count) return;
-            double* band = first + Stride * row;
-            store(band, drive(load<V4>(band), divisor, low, high));
+            driveInPlace(first + 4 * row, divisor, low, high);
         }
     }
 };
@@ -822,29 +830,10 @@ struct MiddleDrive {
         const int o = row < lanes::middleRow(2) ? 1 : row < lanes::middleRow(3) ? 2 : row < lanes::middleRow(4) ? 3 : 4;
         const LaneGroup<8, 5>& g = k->middle[o - 1];
         constexpr int lane = lanes::kMiddleFirstBand;
-        double* band = &k->middleBands[row][lane];
-        store(band, drive(load<V4>(band), load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
-                          load<V4>(g.driveHigh + lane)));
+        driveInPlace(&k->middleBands[row][lane], load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
+                     load<V4>(g.driveHigh + lane));
     }
 };
-
-// The drive of octave o's carrier band rows (octave 0: its own group's), at once or as
-// the side work of a paired run of at least Count / PerIteration iterations.
-template <int Octave, int PerIteration = BLOCK_SIZE, int First = 0, int Count = (BLOCK_SIZE >> Octave) - First>
-LANE_INLINE auto driveOf(KernelLanes& k) {
-    constexpr int kCount = Count;
-    if constexpr (Octave == 0) {
-        const LaneGroup<4, 4>& g = k.octave0Carrier;
-        return DriveRows<PerIteration, kCount, 4>{&k.octave0Bands[First][0], load<V4>(g.driveDivisor),
-                                                  load<V4>(g.driveLow), load<V4>(g.driveHigh)};
-    } else {
-        const LaneGroup<8, 5>& g = k.middle[Octave - 1];
-        constexpr int lane = lanes::kMiddleFirstBand;
-        return DriveRows<PerIteration, kCount, 8>{&k.middleBands[lanes::middleRow(Octave)][lane],
-                                                  load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
-                                                  load<V4>(g.driveHigh + lane)};
-    }
-}
 
 // ---- Rate doubling outside the kernel -----------------------------------------------------
 
@@ -1013,10 +1002,10 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
                                         nullptr, MiddleDrive{&k});
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
-        rebuildStep<4>(k, sums[5], sums[4], driveOf<0, 1, 0, 10>(k));
-        rebuildStep<3>(k, sums[4], sums[3], driveOf<0, 1, 10, 12>(k));
-        rebuildStep<2>(k, sums[3], sums[2], driveOf<0, 1, 22, 16>(k));
-        rebuildStep<1>(k, sums[2], sums[1], driveOf<0, 2, 38>(k));
+        rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k));
+        rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k));
+        rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k));
+        rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k));
         static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
                       PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
                       2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
