@@ -13,7 +13,7 @@ bool lanePathRuns(LanePath path) {
     case LanePath::Avx2:
         return __builtin_cpu_supports("avx2");
     case LanePath::Avx512:
-        return __builtin_cpu_supports("avx512f");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #else
     case LanePath::Avx2:
     case LanePath::Avx512:

@@ -275,6 +275,7 @@ struct SkewedGroup {
     using Int = typename Vec<V>::Int;
     static constexpr int kFirst = S < 4 ? S : 4; // sections before the bands are kept
     static constexpr int kFill = 4;              // iterations before every section runs (even)
+    static constexpr int kSections = S;
     static_assert(S - 1 <= kFill);
 
     LaneGroup<W, S>& g;
@@ -366,6 +367,12 @@ struct SkewedGroup {
         }
     }
 
+    // The state back into the group, the sums out.
+    LANE_INLINE void finish(double* sums) {
+        delays.save(g.delay, Offset);
+        if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+    }
+
     LANE_INLINE void run(int n, double* sums) {
         fill<0>();
         for (int k = kFill; k < n; k += 2) {
@@ -373,10 +380,20 @@ struct SkewedGroup {
             iteration<0, S - 1, true>(k + 1);
         }
         drain<0>(n);
-        delays.save(g.delay, Offset);
-        if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
+        finish(sums);
     }
 };
+
+// Calls a side work for iteration k of a run whose iterations alternate in parity: with the
+// parity known at compile time where the side work takes it (a skewed run's iteration
+// does), else as side(k).
+template <bool Odd, class Side>
+LANE_INLINE void sideWork(const Side& side, int k) {
+    if constexpr (requires { side.template withParity<Odd>(k); })
+        side.template withParity<Odd>(k);
+    else
+        side(k);
+}
 
 template <class V, unsigned Flags, int Offset, int W, int S, class Side = NoSideWork>
 LANE_INLINE void runSkewed(LaneGroup<W, S>& g, Stream modulator, Stream carrier, int n, double* bands,
@@ -724,7 +741,7 @@ struct PairedRun {
     // Iteration k, with sections First to Last running; Slot is k modulo kPairedLag.
     template <int First, int Last, int Slot>
     LANE_INLINE void iteration(int k) {
-        side(k);
+        sideWork<(Slot & 1) != 0>(side, k);
         const double* taps = &p.taps[0][0][0];
         __asm__("" : "+r"(taps));
         // The last section first: each takes what the one before gave kPairedLag
@@ -789,7 +806,10 @@ LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Sid
     } else {
         p.checkState = true;
         rebuildExact(g, from, to, kPairs);
-        for (int i = 0; i < PairedRun<kPairs, Side>::kIterations; ++i) side(i);
+        for (int i = 0; i < PairedRun<kPairs, Side>::kIterations; i += 2) {
+            sideWork<false>(side, i);
+            sideWork<true>(side, i + 1);
+        }
     }
 }
 
@@ -819,6 +839,23 @@ struct TopDrive {
     }
 };
 
+// The top octave's carrier band filters as side work of the rebuild steps: iteration
+// `first` + k of their skewed run beside iteration k of a step (`first` even, so that the
+// parities agree), up to its last full iteration. The steps before the top octave's sums
+// are short chains of dependent sections that leave the units idle; the band filters,
+// which need nothing from them, fill the gaps.
+template <class Bands>
+struct BandsBeside {
+    Bands* bands;
+    int first;
+    template <bool Odd>
+    LANE_INLINE void withParity(int k) const {
+        const int i = first + k;
+        if (i < BLOCK_SIZE) bands->template iteration<0, Bands::kSections - 1, Odd>(i);
+    }
+    LANE_INLINE void operator()(int) const = delete;
+};
+
 // The drive of the middle octaves' carrier band rows, one row (the four lanes from the
 // first band) in each of the first 60 iterations: octave 1's 32 rows, then 2's, 3's and
 // 4's, each with its group's drive.
@@ -834,6 +871,26 @@ struct MiddleDrive {
                      load<V4>(g.driveHigh + lane));
     }
 };
+
+// Rebuild steps 4 to 1 with the top octave's carrier band filters beside them, on an
+// eight-lane unit, whose thirty-two registers hold both: the steps are short chains of
+// dependent sections that leave the units idle, and the band filters, which need nothing
+// from them, fill the gaps. (Driven, the divisions go beside the band filters alone.)
+LANE_INLINE void rebuildWithBands(KernelLanes& k, Stream c0, double* const (&sums)[kOctaves]) {
+    using Bands = SkewedGroup<V4, kCarrierIn | kBands, 0, 4, 4>;
+    Bands bands(k.octave0Carrier, c0, c0, &k.octave0Bands[0][0], nullptr);
+    constexpr int kAfter4 = Bands::kFill + PairedRun<2>::kIterations;
+    constexpr int kAfter3 = kAfter4 + PairedRun<4>::kIterations;
+    constexpr int kAfter2 = kAfter3 + PairedRun<8>::kIterations;
+    static_assert(kAfter2 + PairedRun<16>::kIterations >= BLOCK_SIZE);
+    bands.template fill<0>();
+    rebuildStep<4>(k, sums[5], sums[4], BandsBeside<Bands>{&bands, Bands::kFill});
+    rebuildStep<3>(k, sums[4], sums[3], BandsBeside<Bands>{&bands, kAfter4});
+    rebuildStep<2>(k, sums[3], sums[2], BandsBeside<Bands>{&bands, kAfter3});
+    rebuildStep<1>(k, sums[2], sums[1], BandsBeside<Bands>{&bands, kAfter2});
+    bands.template drain<0>(BLOCK_SIZE);
+    bands.finish(nullptr);
+}
 
 // ---- Rate doubling outside the kernel -----------------------------------------------------
 
@@ -1009,6 +1066,9 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
                       PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
                       2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
+    } else if (LANE_WIDE) {
+        for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
+        rebuildWithBands(k, c0, sums);
     } else {
         // Each octave's sums just before the step that adds to them. The lowest octaves
         // come first: their rebuild is a long chain of dependent steps; the top octave's
