@@ -560,16 +560,19 @@ LANE_INLINE void shapeBands(BandShaping& shaping, const SynthesisParams& p) {
 // channel's samples each, so that the factors are per column and the sums come out per
 // sample, two samples of left then right at a time (quads).
 template <int Count>
-LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
-                            double* sums) {
-    const int first = lanes::kShapingFirst[octave];
-    V4 left[Count], right[Count];
-    for (int j = 0; j < Count; ++j) {
-        // Channel j of the rows sits at slot first + 3 - j of the shaping.
-        left[j] = splat<V4>(shaping.left[first + 3 - j]);
-        right[j] = splat<V4>(shaping.right[first + 3 - j]);
+struct ColumnSums {
+    V4 left[Count], right[Count]; // each column's factors
+
+    LANE_INLINE ColumnSums(const BandShaping& shaping, int octave) {
+        const int first = lanes::kShapingFirst[octave];
+        for (int j = 0; j < Count; ++j) {
+            // Channel j of the rows sits at slot first + 3 - j of the shaping.
+            left[j] = splat<V4>(shaping.left[first + 3 - j]);
+            right[j] = splat<V4>(shaping.right[first + 3 - j]);
+        }
     }
-    for (int i = 0; i < n; i += 4) {
+    // The sums of rows i to i + 3, a sample a lane.
+    LANE_INLINE void sum(const double* rows, int stride, int i, V4& l, V4& r) const {
         const V4 r0 = load<V4>(rows + i * stride);
         const V4 r1 = load<V4>(rows + (i + 1) * stride);
         const V4 r2 = load<V4>(rows + (i + 2) * stride);
@@ -583,12 +586,22 @@ LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandSha
         column[1] = __builtin_shufflevector(hi01, hi23, 0, 1, 4, 5);
         column[2] = __builtin_shufflevector(lo01, lo23, 2, 3, 6, 7);
         column[3] = __builtin_shufflevector(hi01, hi23, 2, 3, 6, 7);
-        V4 l = splat<V4>(0.0);
-        V4 r = splat<V4>(0.0);
+        l = splat<V4>(0.0);
+        r = splat<V4>(0.0);
         for (int j = 0; j < Count; ++j) {
             l = l + column[j] * left[j];
             r = r + column[j] * right[j];
         }
+    }
+};
+
+template <int Count>
+LANE_INLINE void sumColumns(const double* rows, int stride, int n, const BandShaping& shaping, int octave,
+                            double* sums) {
+    const ColumnSums<Count> columns(shaping, octave);
+    for (int i = 0; i < n; i += 4) {
+        V4 l, r;
+        columns.sum(rows, stride, i, l, r);
         store(sums + 2 * i, __builtin_shufflevector(l, r, 0, 1, 4, 5));
         store(sums + 2 * i + 4, __builtin_shufflevector(l, r, 2, 3, 6, 7));
     }
@@ -640,6 +653,7 @@ constexpr int quad(int j) {
 // A rebuild step sample by sample, as the reference runs it: `pairs` samples of `from`
 // up to twice as many, added to `to`. Sample 2i's input is twice from[i], sample 2i + 1's
 // is zero; each goes through the step's left and right low-pass.
+template <bool Assign>
 LANE_INLINE void rebuildExact(LaneGroup<2, 5>& g, const double* from, double* to, int pairs) {
     Delays<V2, 5> delays;
     delays.load(g.delay, 0);
@@ -648,8 +662,8 @@ LANE_INLINE void rebuildExact(LaneGroup<2, 5>& g, const double* from, double* to
     auto sample = [&]<bool Odd>(V2 x, int j) LANE_INLINE_LAMBDA {
         V2 t = gain * x;
         for (int s = 0; s < 5; ++s) t = delays.template run<Odd>(t, &g.taps[s][0][0], s, 2);
-        to[quad(j)] = to[quad(j)] + t[0];
-        to[quad(j) + 2] = to[quad(j) + 2] + t[1];
+        to[quad(j)] = Assign ? t[0] : to[quad(j)] + t[0];
+        to[quad(j) + 2] = Assign ? t[1] : to[quad(j) + 2] + t[1];
     };
     for (int i = 0; i < pairs; ++i) {
         sample.template operator()<false>(V2{2.0, 2.0} * V2{from[quad(i)], from[quad(i) + 2]}, 2 * i);
@@ -699,7 +713,7 @@ LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
 // sections have no pair, are unrolled at compile time.
 constexpr int kPairedLag = 2;
 
-template <int Pairs, class Side = NoSideWork>
+template <int Pairs, class Side = NoSideWork, bool Assign = false>
 struct PairedRun {
     static_assert(kPairedLag == 2 && Pairs % 2 == 0, "iterations run in twos, slot = parity");
     static constexpr int kSkew = 4 * kPairedLag; // iterations from a pair's first section to its last
@@ -760,7 +774,7 @@ struct PairedRun {
                 passed[s][Slot] = out;
             } else {
                 double* pair = to + 4 * (k - kSkew);
-                store(pair, load<V4>(pair) + out);
+                store(pair, Assign ? out : load<V4>(pair) + out);
             }
         }
     }
@@ -795,17 +809,17 @@ struct PairedRun {
 // paired form when that is exact for this block, else sample by sample.
 // `side` is called with each iteration of the paired form's run, 0 to
 // PairedRun<...>::kIterations - 1, whichever form the step takes.
-template <int Step, class Side = NoSideWork>
+template <int Step, bool Assign = false, class Side = NoSideWork>
 LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Side side = {}) {
     constexpr int kPairs = BLOCK_SIZE >> (Step + 1);
     LaneGroup<2, 5>& g = k.rebuild[Step];
     PairedRebuild& p = k.paired[Step];
     if (p.usable && (!p.checkState || pairedStatePlain(g)) && pairedInputsPlain(p, from, kPairs)) {
         p.checkState = false;
-        PairedRun<kPairs, Side>(g, p, from, to, side).run();
+        PairedRun<kPairs, Side, Assign>(g, p, from, to, side).run();
     } else {
         p.checkState = true;
-        rebuildExact(g, from, to, kPairs);
+        rebuildExact<Assign>(g, from, to, kPairs);
         for (int i = 0; i < PairedRun<kPairs, Side>::kIterations; i += 2) {
             sideWork<false>(side, i);
             sideWork<true>(side, i + 1);
@@ -1038,6 +1052,62 @@ void scaleInputs(double* carrier, double* modulator, double carrierLevel, double
     modulatorOverload = scaleAndClip(modulator, modulatorLevel);
 }
 
+// The outputs from the top octave's sums, four samples at a time: the sibilance band added,
+// the dry modulator (left scaled by mixHalf) mixed in, overload noted, clipped.
+struct OutputMix {
+    const V4 sibilance, dry, wetGain;
+    const double* sib; // the sibilance band, a sample every eight values
+    double* modulator;
+    double* left;
+    double* right;
+    Extremes<> leftExtremes, rightExtremes;
+
+    LANE_INLINE OutputMix(const SynthesisParams& p, const double* sibilanceBand, double* dryIn, double* l, double* r)
+        : sibilance(splat<V4>(p.sibilanceGain)), dry(splat<V4>(p.mixHalf)), wetGain(splat<V4>(p.wet)),
+          sib(sibilanceBand), modulator(dryIn), left(l), right(r) {}
+    LANE_INLINE void mix(int i, V4 l, V4 r) {
+        const V4 s = V4{sib[8 * i], sib[8 * i + 8], sib[8 * i + 16], sib[8 * i + 24]} * sibilance;
+        l = l + s;
+        r = r + s;
+        const V4 m = load<V4>(modulator + i) * dry;
+        store(modulator + i, m);
+        l = l * wetGain + m;
+        r = r * wetGain + m;
+        leftExtremes.add(l);
+        rightExtremes.add(r);
+        store(left + i, clip(l));
+        store(right + i, clip(r));
+    }
+};
+
+// The top octave's sums and the outputs, four samples at a time beside rebuild step 0,
+// which writes its outputs (the rebuilt octave below) rather than adding them: the bands'
+// sums are added to them here, in the reference's order (bands, then the rebuilt octave),
+// and go straight on to the outputs. Chunk c, samples 4c to 4c + 3, needs the step's pairs
+// 2c and 2c + 1, which leave its last section in iterations 2c + 8 and 2c + 9; it is done
+// at the start of iteration 2c + 10 (chunks 0 to 14), the last one after the step.
+struct TopSums {
+    const ColumnSums<4>* columns;
+    OutputMix* out;
+    const double* bands;
+    const double* rebuilt; // quads
+    static constexpr int kLag = PairedRun<2>::kSkew + 2;
+
+    LANE_INLINE void chunk(int i) const {
+        V4 l, r;
+        columns->sum(bands, 4, i, l, r);
+        const V4 a = load<V4>(rebuilt + 2 * i);
+        const V4 b = load<V4>(rebuilt + 2 * i + 4);
+        out->mix(i, l + __builtin_shufflevector(a, b, 0, 1, 4, 5), r + __builtin_shufflevector(a, b, 2, 3, 6, 7));
+    }
+    template <bool Odd>
+    LANE_INLINE void withParity(int k) const {
+        if constexpr (!Odd)
+            if (k >= kLag) chunk(2 * (k - kLag));
+    }
+    LANE_INLINE void operator()(int) const = delete;
+};
+
 void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier, double* modulator,
                 double* left, double* right, bool& leftOverload, bool& rightOverload) {
     using lanes::sumsRow;
@@ -1084,34 +1154,24 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         middleSums(1);
         rebuildStep<1>(k, sums[2], sums[1]);
     }
-    sumOctave<4, true>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
-    rebuildStep<0>(k, sums[1], sums[0]);
-
-    const V4 sibilance = splat<V4>(p.sibilanceGain);
-    const V4 dry = splat<V4>(p.mixHalf);
-    const V4 wetGain = splat<V4>(p.wet);
-    const double* sib = &k.octave0Out[0][lanes::kOctave0SibilanceOut];
-    Extremes<> leftExtremes, rightExtremes;
-    for (int i = 0; i < BLOCK_SIZE; i += 4) {
-        const V4 a = load<V4>(sums[0] + 2 * i);
-        const V4 b = load<V4>(sums[0] + 2 * i + 4);
-        V4 l = __builtin_shufflevector(a, b, 0, 1, 4, 5);
-        V4 r = __builtin_shufflevector(a, b, 2, 3, 6, 7);
-        const V4 s = V4{sib[8 * i], sib[8 * i + 8], sib[8 * i + 16], sib[8 * i + 24]} * sibilance;
-        l = l + s;
-        r = r + s;
-        const V4 m = load<V4>(modulator + i) * dry;
-        store(modulator + i, m);
-        l = l * wetGain + m;
-        r = r * wetGain + m;
-        leftExtremes.add(l);
-        rightExtremes.add(r);
-        store(left + i, clip(l));
-        store(right + i, clip(r));
+    OutputMix mix{p, &k.octave0Out[0][lanes::kOctave0SibilanceOut], modulator, left, right};
+    const ColumnSums<4> columns(shaping, 0);
+    const TopSums top{&columns, &mix, &k.octave0Bands[0][0], sums[0]};
+    if (LANE_WIDE) {
+        rebuildStep<0, true>(k, sums[1], sums[0], top);
+        top.chunk(BLOCK_SIZE - 4);
+    } else {
+        sumColumns<4>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
+        rebuildStep<0>(k, sums[1], sums[0]);
+        for (int i = 0; i < BLOCK_SIZE; i += 4) {
+            const V4 a = load<V4>(sums[0] + 2 * i);
+            const V4 b = load<V4>(sums[0] + 2 * i + 4);
+            mix.mix(i, __builtin_shufflevector(a, b, 0, 1, 4, 5), __builtin_shufflevector(a, b, 2, 3, 6, 7));
+        }
     }
     // The clip keeps a NaN first sample a NaN.
-    leftOverload = leftExtremes.beyondClip(left[0]);
-    rightOverload = rightExtremes.beyondClip(right[0]);
+    leftOverload = mix.leftExtremes.beyondClip(left[0]);
+    rightOverload = mix.rightExtremes.beyondClip(right[0]);
 }
 
 // ---- Rate changes outside the kernel ------------------------------------------------------
