@@ -701,29 +701,30 @@ LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
 }
 
 // A rebuild step in the paired form (KernelLanes' PairedRebuild), from quads to quads:
-// `Pairs` samples of `from` up to twice as many, added to `to`. Between blocks a
+// `Pairs` samples of `from` up to twice as many, added to `to` (or written there, Assign).
+// Between blocks a
 // section's newest delay value (d[s][0]) is its odd recursion's, the older one (d[s][1])
 // its even recursion's.
 //
-// The sections are skewed: in iteration k section s runs pair k - kLag x s, on what
-// section s - 1 gave kLag iterations before. The five sections of an iteration are
-// independent of each other, and what a section passes on has kLag iterations to arrive
-// (a section's output comes some eleven cycles after its input; with one iteration that
-// chain, not the units, set the pace). The first and last iterations, in which some
-// sections have no pair, are unrolled at compile time.
+// The sections are skewed: in iteration k section s runs pair k - Lag x s, on what
+// section s - 1 gave Lag iterations before. The five sections of an iteration are
+// independent of each other, and what a section passes on has Lag iterations to arrive
+// (a section's output comes some eleven cycles after its input; run alone, with one
+// iteration that chain, not the units, set the pace: kPairedLag). The first and last
+// iterations, in which some sections have no pair, are unrolled at compile time.
 constexpr int kPairedLag = 2;
 
-template <int Pairs, class Side = NoSideWork, bool Assign = false>
+template <int Pairs, class Side = NoSideWork, bool Assign = false, int Lag = kPairedLag>
 struct PairedRun {
-    static_assert(kPairedLag == 2 && Pairs % 2 == 0, "iterations run in twos, slot = parity");
-    static constexpr int kSkew = 4 * kPairedLag; // iterations from a pair's first section to its last
+    static_assert((Lag == 1 || Lag == 2) && Pairs % 2 == 0, "iterations run in twos, slot = parity % Lag");
+    static constexpr int kSkew = 4 * Lag; // iterations from a pair's first section to its last
 
     LaneGroup<2, 5>& g;
     const PairedRebuild& p;
     const double* from;
     double* to;
     V4 d[5]; // each section's w of its last pair: [left even, left odd, right even, right odd]
-    V4 passed[4][kPairedLag]; // sections 0 to 3's outputs of the last kPairedLag iterations
+    V4 passed[4][Lag]; // sections 0 to 3's outputs of the last Lag iterations
     const V4 gain;
     const Side side;
     static constexpr int kIterations = Pairs + kSkew;
@@ -752,18 +753,19 @@ struct PairedRun {
                    : __builtin_shufflevector(scaled, splat<V4>(0.0), 0, 5, 2, 7);
     }
 
-    // Iteration k, with sections First to Last running; Slot is k modulo kPairedLag.
-    template <int First, int Last, int Slot>
+    // Iteration k, with sections First to Last running; Parity is k modulo 2.
+    template <int First, int Last, int Parity>
     LANE_INLINE void iteration(int k) {
-        sideWork<(Slot & 1) != 0>(side, k);
+        constexpr int Slot = Parity % Lag;
+        sideWork<(Parity & 1) != 0>(side, k);
         const double* taps = &p.taps[0][0][0];
         __asm__("" : "+r"(taps));
-        // The last section first: each takes what the one before gave kPairedLag
-        // iterations ago, before that one overwrites it.
+        // The last section first: each takes what the one before gave Lag iterations ago,
+        // before that one overwrites it.
 #pragma GCC unroll 5
         for (int s = Last; s >= First; --s) {
             const double* t = taps + 12 * s;
-            const V4 y = s == 0 ? input<(Slot & 1) != 0>(k) : passed[s - 1][Slot];
+            const V4 y = s == 0 ? input<(Parity & 1) != 0>(k) : passed[s - 1][Slot];
             // Each sample's w from its own recursion (t - a2 x older); the even sample's
             // newest delay value is the last odd w, the odd sample's the new even w.
             const V4 w = y - load<V4>(t) * d[s];
@@ -779,13 +781,13 @@ struct PairedRun {
         }
     }
 
-    // Section s runs in iteration K when 0 <= K - kPairedLag x s < Pairs.
+    // Section s runs in iteration K when 0 <= K - Lag x s < Pairs.
     template <int K>
     LANE_INLINE void edge() {
-        constexpr int over = K - Pairs + 1; // at most kPairedLag x the first section
-        constexpr int first = over > 0 ? (over + kPairedLag - 1) / kPairedLag : 0;
-        constexpr int last = K / kPairedLag < 4 ? K / kPairedLag : 4;
-        iteration<first, last, K % kPairedLag>(K);
+        constexpr int over = K - Pairs + 1; // at most Lag x the first section
+        constexpr int first = over > 0 ? (over + Lag - 1) / Lag : 0;
+        constexpr int last = K / Lag < 4 ? K / Lag : 4;
+        iteration<first, last, K % 2>(K);
     }
     template <int K, int End>
     LANE_INLINE void edges() {
@@ -809,18 +811,18 @@ struct PairedRun {
 // paired form when that is exact for this block, else sample by sample.
 // `side` is called with each iteration of the paired form's run, 0 to
 // PairedRun<...>::kIterations - 1, whichever form the step takes.
-template <int Step, bool Assign = false, class Side = NoSideWork>
+template <int Step, bool Assign = false, class Side = NoSideWork, int Lag = kPairedLag>
 LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Side side = {}) {
     constexpr int kPairs = BLOCK_SIZE >> (Step + 1);
     LaneGroup<2, 5>& g = k.rebuild[Step];
     PairedRebuild& p = k.paired[Step];
     if (p.usable && (!p.checkState || pairedStatePlain(g)) && pairedInputsPlain(p, from, kPairs)) {
         p.checkState = false;
-        PairedRun<kPairs, Side, Assign>(g, p, from, to, side).run();
+        PairedRun<kPairs, Side, Assign, Lag>(g, p, from, to, side).run();
     } else {
         p.checkState = true;
         rebuildExact<Assign>(g, from, to, kPairs);
-        for (int i = 0; i < PairedRun<kPairs, Side>::kIterations; i += 2) {
+        for (int i = 0; i < PairedRun<kPairs, Side, Assign, Lag>::kIterations; i += 2) {
             sideWork<false>(side, i);
             sideWork<true>(side, i + 1);
         }
@@ -889,19 +891,31 @@ struct MiddleDrive {
 // Rebuild steps 4 to 1 with the top octave's carrier band filters beside them, on an
 // eight-lane unit, whose thirty-two registers hold both: the steps are short chains of
 // dependent sections that leave the units idle, and the band filters, which need nothing
-// from them, fill the gaps. (Driven, the divisions go beside the band filters alone.)
+// from them, fill the gaps. With that work beside them the steps' sections are skewed by
+// one iteration, not two: a section's output then arrives later than it is needed, but the
+// units have the band filters to do meanwhile, and the runs are shorter (their first and
+// last iterations, in which few sections work, fewer). The band filters' iterations left
+// over when the steps are done follow them. (Driven, the divisions go beside the band
+// filters alone.)
 LANE_INLINE void rebuildWithBands(KernelLanes& k, Stream c0, double* const (&sums)[kOctaves]) {
     using Bands = SkewedGroup<V4, kCarrierIn | kBands, 0, 4, 4>;
+    using Beside = BandsBeside<Bands>;
+    constexpr int kLag = 1;
     Bands bands(k.octave0Carrier, c0, c0, &k.octave0Bands[0][0], nullptr);
-    constexpr int kAfter4 = Bands::kFill + PairedRun<2>::kIterations;
-    constexpr int kAfter3 = kAfter4 + PairedRun<4>::kIterations;
-    constexpr int kAfter2 = kAfter3 + PairedRun<8>::kIterations;
-    static_assert(kAfter2 + PairedRun<16>::kIterations >= BLOCK_SIZE);
+    constexpr int kAfter4 = Bands::kFill + PairedRun<2, Beside, false, kLag>::kIterations;
+    constexpr int kAfter3 = kAfter4 + PairedRun<4, Beside, false, kLag>::kIterations;
+    constexpr int kAfter2 = kAfter3 + PairedRun<8, Beside, false, kLag>::kIterations;
+    constexpr int kAfter1 = kAfter2 + PairedRun<16, Beside, false, kLag>::kIterations;
+    static_assert(kAfter1 % 2 == 0 && kAfter1 <= BLOCK_SIZE);
     bands.template fill<0>();
-    rebuildStep<4>(k, sums[5], sums[4], BandsBeside<Bands>{&bands, Bands::kFill});
-    rebuildStep<3>(k, sums[4], sums[3], BandsBeside<Bands>{&bands, kAfter4});
-    rebuildStep<2>(k, sums[3], sums[2], BandsBeside<Bands>{&bands, kAfter3});
-    rebuildStep<1>(k, sums[2], sums[1], BandsBeside<Bands>{&bands, kAfter2});
+    rebuildStep<4, false, Beside, kLag>(k, sums[5], sums[4], Beside{&bands, Bands::kFill});
+    rebuildStep<3, false, Beside, kLag>(k, sums[4], sums[3], Beside{&bands, kAfter4});
+    rebuildStep<2, false, Beside, kLag>(k, sums[3], sums[2], Beside{&bands, kAfter3});
+    rebuildStep<1, false, Beside, kLag>(k, sums[2], sums[1], Beside{&bands, kAfter2});
+    for (int i = kAfter1; i < BLOCK_SIZE; i += 2) {
+        bands.template iteration<0, 3, false>(i);
+        bands.template iteration<0, 3, true>(i + 1);
+    }
     bands.template drain<0>(BLOCK_SIZE);
     bands.finish(nullptr);
 }
