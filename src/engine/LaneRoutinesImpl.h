@@ -1098,14 +1098,16 @@ struct OutputMix {
 // which writes its outputs (the rebuilt octave below) rather than adding them: the bands'
 // sums are added to them here, in the reference's order (bands, then the rebuilt octave),
 // and go straight on to the outputs. Chunk c, samples 4c to 4c + 3, needs the step's pairs
-// 2c and 2c + 1, which leave its last section in iterations 2c + 8 and 2c + 9; it is done
-// at the start of iteration 2c + 10 (chunks 0 to 14), the last one after the step.
+// 2c and 2c + 1, which leave its last section in iterations 2c + 4 and 2c + 5; it is done
+// at the start of iteration 2c + 6 (chunks 0 to 14), the last one after the step. The step
+// runs with a skew of one iteration: the sums beside it keep the units busy.
 struct TopSums {
     const ColumnSums<4>* columns;
     OutputMix* out;
     const double* bands;
     const double* rebuilt; // quads
-    static constexpr int kLag = PairedRun<2>::kSkew + 2;
+    static constexpr int kStepLag = 1;
+    static constexpr int kLag = PairedRun<2, NoSideWork, false, kStepLag>::kSkew + 2;
 
     LANE_INLINE void chunk(int i) const {
         V4 l, r;
@@ -1172,7 +1174,7 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     const ColumnSums<4> columns(shaping, 0);
     const TopSums top{&columns, &mix, &k.octave0Bands[0][0], sums[0]};
     if (LANE_WIDE) {
-        rebuildStep<0, true>(k, sums[1], sums[0], top);
+        rebuildStep<0, true, TopSums, TopSums::kStepLag>(k, sums[1], sums[0], top);
         top.chunk(BLOCK_SIZE - 4);
     } else {
         sumColumns<4>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
