@@ -13,6 +13,8 @@ bool lanePathRuns(LanePath path) {
     case LanePath::Avx2:
         return __builtin_cpu_supports("avx2");
     case LanePath::Avx512:
+        // Its four-lane code uses all thirty-two registers (the VL extension, which every
+        // AVX-512 processor but the first Xeon Phi generations has).
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #else
     case LanePath::Avx2:
