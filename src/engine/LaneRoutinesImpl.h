@@ -651,8 +651,9 @@ constexpr int quad(int j) {
 }
 
 // A rebuild step sample by sample, as the reference runs it: `pairs` samples of `from`
-// up to twice as many, added to `to`. Sample 2i's input is twice from[i], sample 2i + 1's
-// is zero; each goes through the step's left and right low-pass.
+// up to twice as many, added to `to` (or written there, Assign). Sample 2i's input is
+// twice from[i], sample 2i + 1's is zero; each goes through the step's left and right
+// low-pass.
 template <bool Assign>
 LANE_INLINE void rebuildExact(LaneGroup<2, 5>& g, const double* from, double* to, int pairs) {
     Delays<V2, 5> delays;
