@@ -156,11 +156,16 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
     ASSERT_LT(firstHeard, heard.size());
 
     bool matched = false;
+    // The voice reaches a pass after the silent passes counted above, those the rings held
+    // then, and any captured while this thread waited to start the playback: on a loaded
+    // machine that wait alone can last a second (172 blocks), so the leads tried go well
+    // beyond the rings' 36 blocks. The first that matches ends the search.
+    constexpr int kLeadsTried = 400;
     // The alignment that came closest, for the message when none matches.
     std::size_t closest = 0;
     int closestLead = -1;
     std::size_t closestShift = 0;
-    for (int lead = silentPasses; lead < silentPasses + 60 && !matched; ++lead) {
+    for (int lead = silentPasses; lead < silentPasses + kLeadsTried && !matched; ++lead) {
         const std::vector<std::int16_t> expected = offline(signal, lead, passes);
         std::size_t firstExpected = 0;
         while (firstExpected < expected.size() && expected[firstExpected] == 0) ++firstExpected;
