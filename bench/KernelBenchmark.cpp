@@ -33,8 +33,7 @@ void runKernel(benchmark::State& state, KernelWorkload::Setting setting, PathArg
         Kernel kernel(bank, path...);
         // The kernel scales its inputs in place, so every block needs a fresh copy; the
         // copies are made a batch at a time outside the timed part, which is the kernel's
-        // block alone. A batch stays in the first-level cache, as a block fresh from the
-        // input ring does.
+        // block alone. A batch (128 KiB) stays in the second-level cache.
         constexpr std::size_t kBatch = 128;
         std::array<std::array<double, BLOCK_SIZE>, kBatch> carriers{}, modulators{};
         std::array<double, BLOCK_SIZE> left{}, right{};

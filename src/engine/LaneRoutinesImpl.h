@@ -258,8 +258,9 @@ LANE_INLINE void runGroup(LaneGroup<W, S>& g, Stream modulator, Stream carrier, 
     if constexpr ((Flags & kSum) != 0) store(sums + Offset, sum);
 }
 
-// Work a skewed run does beside its own, a share in each of its iterations: none, or the
-// drive of some rows of carrier bands (TopDrive, MiddleDrive).
+// Work a run does beside its own, a share in each of its iterations: none, the drive of
+// some rows of carrier bands (TopDrive, MiddleDrive), another group's filters
+// (BandsBeside) or the top octave's sums and outputs (TopSums).
 struct NoSideWork {
     LANE_INLINE void operator()(int) const {}
 };
@@ -703,9 +704,8 @@ LANE_INLINE bool pairedStatePlain(const LaneGroup<2, 5>& g) {
 
 // A rebuild step in the paired form (KernelLanes' PairedRebuild), from quads to quads:
 // `Pairs` samples of `from` up to twice as many, added to `to` (or written there, Assign).
-// Between blocks a
-// section's newest delay value (d[s][0]) is its odd recursion's, the older one (d[s][1])
-// its even recursion's.
+// Between blocks a section's newest delay value (d[s][0]) is its odd recursion's, the older
+// one (d[s][1]) its even recursion's.
 //
 // The sections are skewed: in iteration k section s runs pair k - Lag x s, on what
 // section s - 1 gave Lag iterations before. The five sections of an iteration are
@@ -1095,13 +1095,14 @@ struct OutputMix {
     }
 };
 
-// The top octave's sums and the outputs, four samples at a time beside rebuild step 0,
-// which writes its outputs (the rebuilt octave below) rather than adding them: the bands'
-// sums are added to them here, in the reference's order (bands, then the rebuilt octave),
-// and go straight on to the outputs. Chunk c, samples 4c to 4c + 3, needs the step's pairs
-// 2c and 2c + 1, which leave its last section in iterations 2c + 4 and 2c + 5; it is done
-// at the start of iteration 2c + 6 (chunks 0 to 14), the last one after the step. The step
-// runs with a skew of one iteration: the sums beside it keep the units busy.
+// The top octave's sums and the outputs, four samples at a time beside rebuild step 0 (on
+// an eight-lane unit; elsewhere after it), which writes its outputs (the rebuilt octave
+// below) rather than adding them: the bands' sums are added to them here, in the
+// reference's order (bands, then the rebuilt octave), and go straight on to the outputs.
+// Chunk c, samples 4c to 4c + 3, needs the step's pairs 2c and 2c + 1, which leave its last
+// section in iterations 2c + 4 and 2c + 5; it is done at the start of iteration 2c + 6
+// (chunks 0 to 14), the last one after the step. The step runs with a skew of one
+// iteration: the sums beside it keep the units busy.
 struct TopSums {
     const ColumnSums<4>* columns;
     OutputMix* out;
@@ -1178,13 +1179,9 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         rebuildStep<0, true, TopSums, TopSums::kStepLag>(k, sums[1], sums[0], top);
         top.chunk(BLOCK_SIZE - 4);
     } else {
-        sumColumns<4>(&k.octave0Bands[0][0], 4, BLOCK_SIZE, shaping, 0, sums[0]);
-        rebuildStep<0>(k, sums[1], sums[0]);
-        for (int i = 0; i < BLOCK_SIZE; i += 4) {
-            const V4 a = load<V4>(sums[0] + 2 * i);
-            const V4 b = load<V4>(sums[0] + 2 * i + 4);
-            mix.mix(i, __builtin_shufflevector(a, b, 0, 1, 4, 5), __builtin_shufflevector(a, b, 2, 3, 6, 7));
-        }
+        // Sixteen registers hold no side work beside the step: the sums and outputs follow.
+        rebuildStep<0, true>(k, sums[1], sums[0]);
+        for (int i = 0; i < BLOCK_SIZE; i += 4) top.chunk(i);
     }
     // The clip keeps a NaN first sample a NaN.
     leftOverload = mix.leftExtremes.beyondClip(left[0]);
