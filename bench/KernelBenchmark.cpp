@@ -31,6 +31,7 @@ void runKernel(benchmark::State& state, KernelWorkload::Setting setting, PathArg
     bank.initialise(false, workload.width());
     {
         Kernel kernel(bank, path...);
+        workload.settle(kernel);
         // The kernel scales its inputs in place, so every block needs a fresh copy; the
         // copies are made a batch at a time outside the timed part, which is the kernel's
         // block alone. A batch (128 KiB) stays in the second-level cache.

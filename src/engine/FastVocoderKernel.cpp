@@ -1,5 +1,7 @@
 #include "FastVocoderKernel.h"
 
+#include "SubnormalState.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -276,5 +278,11 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
                                     (1.0 - params.mix) * widthGain(bank_.width())};
     routines_->synthesise(lanes_, synthesis, carrier, modulator, left, right, overloads.left,
                           overloads.right);
+    // One step's pair of filters a block, the steps in turn, as in the reference
+    // (SubnormalState).
+    LaneGroup<2, 5>& step = lanes_.rebuild[silenceStep_];
+    for (int side = 0; side < step.kWidth; ++side)
+        clearIfSubnormal(&step.delay[0][0][side], 2 * step.kSections, step.kWidth);
+    silenceStep_ = (silenceStep_ + 1) % (kOctaves - 1);
     return overloads;
 }

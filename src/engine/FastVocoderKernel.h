@@ -56,6 +56,7 @@ private:
     unsigned bandGeneration_ = 0;
 
     int pos_ = 0;
+    int silenceStep_ = 0; // the rebuild step whose state is checked after this block
     std::array<double, kChannels> envelope_{};
     // The delay and echo lines by block, every channel's value of a block side by side: a
     // block writes one row of each and, at the usual short delays, reads rows near it, so

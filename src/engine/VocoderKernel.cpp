@@ -1,5 +1,7 @@
 #include "VocoderKernel.h"
 
+#include "SubnormalState.h"
+
 #include "Nsp.h"
 
 #include <cmath>
@@ -163,6 +165,10 @@ Overloads VocoderKernel::process(const EngineParams& params, double* carrier, do
             nspdbAdd2(scratch_.data(), (*sums)[o - 1].data(), 2 * n);
         }
     }
+    // One step's pair of filters a block (SubnormalState), the steps in turn.
+    for (BiquadCascade* filter : {&bank_.leftInterpolation[silenceStep_], &bank_.rightInterpolation[silenceStep_]})
+        clearIfSubnormal(filter->state().dlySt.dlyl, 2 * filter->sections(), 1);
+    silenceStep_ = (silenceStep_ + 1) % (kOctaves - 1);
     nspdbCopy(leftSum_[0].data(), left, BLOCK_SIZE);
     nspdbCopy(rightSum_[0].data(), right, BLOCK_SIZE);
 

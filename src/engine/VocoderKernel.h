@@ -44,6 +44,7 @@ private:
 
     ChannelBank& bank_;
     int pos_ = 0;
+    int silenceStep_ = 0; // the rebuild step whose state is checked after this block
     std::array<double, kChannels> envelope_{};
     std::array<std::array<double, kHistoryLength>, kChannels> history_{};
     std::array<std::array<double, kHistoryLength>, kChannels> recirc_{};
