@@ -4,6 +4,7 @@
 #include "NspReports.h"
 #include "VocoderKernel.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -318,14 +319,9 @@ TEST_F(OptimisedKernelEdges, ALongSilenceAtLevelZeroEndsInExactZerosNotInACycleO
             Block left{}, right{};
             ASSERT_TRUE(kernels.run(params, carrier, modulator, &left, &right))
                 << lanePathName(path) << " block " << block;
-            silent = true;
-            for (int i = 0; i < BLOCK_SIZE; ++i) {
-                silent = silent && left[i] == 0.0 && right[i] == 0.0;
-                if (std::fpclassify(left[i]) == FP_SUBNORMAL || std::fpclassify(right[i]) == FP_SUBNORMAL) {
-                    ++subnormalBlocks;
-                    break;
-                }
-            }
+            silent = left == Block{} && right == Block{};
+            auto subnormal = [](double x) { return std::fpclassify(x) == FP_SUBNORMAL; };
+            subnormalBlocks += std::ranges::any_of(left, subnormal) || std::ranges::any_of(right, subnormal);
         }
         ASSERT_TRUE(silent) << lanePathName(path) << ": no block of exact zeros in " << block << " blocks";
         // The ring-down passes through the subnormal range, but only for a few blocks.
