@@ -260,19 +260,23 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
     // The drive changes only when a distortion slider moves (compared bit for bit, so a
     // NaN drive is no change either).
     if (!driveSet_ || std::memcmp(driveOf_.data(), params.distortion.data(), sizeof driveOf_) != 0) {
-        driven_ = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params);
-        for (int o = 0; o < 4; ++o) driven_ = setDrive(lanes_.middle[o], lanes::kMiddle[o], params) || driven_;
-        driven_ = setDrive(lanes_.octave5, lanes::kOctave5, params) || driven_;
+        // Octaves without a distorted band keep the arrangement of an undistorted block (the
+        // lowest octave's are distorted in its analysis run, which costs nothing), and the
+        // rows of their bands are not divided.
+        drivenOctaves_ = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params) ? 1u : 0u;
+        for (int o = 1; o < kOctaves - 1; ++o)
+            if (setDrive(lanes_.middle[o - 1], lanes::kMiddle[o - 1], params)) drivenOctaves_ |= 1u << o;
+        lowestDriven_ = setDrive(lanes_.octave5, lanes::kOctave5, params);
         std::memcpy(driveOf_.data(), params.distortion.data(), sizeof driveOf_);
         driveSet_ = true;
     }
     double envelopeSum[kChannels];
-    routines_->analyse(lanes_, modulator, carrier, driven_, envelopeSum);
+    routines_->analyse(lanes_, modulator, carrier, lowestDriven_, envelopeSum);
     mapChannels(params, envelopeSum);
     const SynthesisParams synthesis{params.pan.data(),
                                     params.level.data(),
                                     gain_.data(),
-                                    driven_,
+                                    drivenOctaves_,
                                     params.sibilance,
                                     params.mix * 0.5,
                                     (1.0 - params.mix) * widthGain(bank_.width())};

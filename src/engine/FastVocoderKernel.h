@@ -66,10 +66,12 @@ private:
     std::array<std::array<double, kChannels>, kHistoryLength> recirc_{};
     std::array<double, kChannels> value_{};
     std::array<double, kChannels> gain_{};
-    // The distortion the lanes' drive was set for, and whether it drives any band.
+    // The distortion the lanes' drive was set for, the octaves above the lowest in which it
+    // drives some band (a bit each), and whether it drives one of the lowest octave's.
     std::array<double, kChannels> driveOf_{};
     bool driveSet_ = false;
-    bool driven_ = false;
+    unsigned drivenOctaves_ = 0;
+    bool lowestDriven_ = false;
 
     KernelLanes lanes_{};
 };

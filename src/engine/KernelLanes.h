@@ -133,7 +133,9 @@ struct SynthesisParams {
     const double* pan;
     const double* level;
     const double* gain; // g of each channel, from the value mapping
-    bool driven;        // some band is distorted (the lanes' drive is set)
+    // Bit o (octaves 0 to 4) is set when some band of octave o is distorted (its lanes'
+    // drive is set); the lowest octave's are distorted in the analysis.
+    unsigned drivenOctaves;
     double sibilanceGain;
     double mixHalf;
     double wet;
@@ -199,7 +201,7 @@ struct LaneRoutines {
     // VocoderKernel::warp of every channel: v[k] = warp(u[k], f[k]).
     void (*warp)(const double* u, const double* f, double* v);
     // Filters the top octave's carrier bands from the scaled carrier, distorts the carrier
-    // bands of octaves 0 to 4 when `driven`, sums the carrier bands with their factors,
+    // bands of the octaves in `drivenOctaves`, sums the carrier bands with their factors,
     // rebuilds the full rate, adds sibilance and the dry modulator (which is left scaled by
     // mixHalf), and clips the outputs.
     void (*synthesise)(KernelLanes& lanes, const SynthesisParams& params, const double* carrier,

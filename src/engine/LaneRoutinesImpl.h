@@ -843,11 +843,14 @@ template <int PerIteration, int First, int Count>
 struct TopDrive {
     double* first;
     V4 divisor, low, high;
+    bool driven; // some band of the top octave is
 
-    LANE_INLINE explicit TopDrive(KernelLanes& k)
+    LANE_INLINE TopDrive(KernelLanes& k, unsigned drivenOctaves)
         : first(&k.octave0Bands[First][0]), divisor(load<V4>(k.octave0Carrier.driveDivisor)),
-          low(load<V4>(k.octave0Carrier.driveLow)), high(load<V4>(k.octave0Carrier.driveHigh)) {}
+          low(load<V4>(k.octave0Carrier.driveLow)), high(load<V4>(k.octave0Carrier.driveHigh)),
+          driven((drivenOctaves & 1u) != 0) {}
     LANE_INLINE void operator()(int k) const {
+        if (!driven) return;
         for (int r = 0; r < PerIteration; ++r) {
             const int row = PerIteration * k + r;
             if (row >= Count) return;
@@ -875,13 +878,16 @@ struct BandsBeside {
 
 // The drive of the middle octaves' carrier band rows, one row (the four lanes from the
 // first band) in each of the first 60 iterations: octave 1's 32 rows, then 2's, 3's and
-// 4's, each with its group's drive.
+// 4's, each with its group's drive (the rows of an octave with no distorted band are left
+// as they are).
 struct MiddleDrive {
     KernelLanes* k;
+    unsigned drivenOctaves;
     LANE_INLINE void operator()(int row) const {
         constexpr int kRows = lanes::middleRow(kOctaves - 1);
         if (row >= kRows) return;
         const int o = row < lanes::middleRow(2) ? 1 : row < lanes::middleRow(3) ? 2 : row < lanes::middleRow(4) ? 3 : 4;
+        if ((drivenOctaves & (1u << o)) == 0) return;
         const LaneGroup<8, 5>& g = k->middle[o - 1];
         constexpr int lane = lanes::kMiddleFirstBand;
         driveInPlace(&k->middleBands[row][lane], load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
@@ -1139,18 +1145,18 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     };
     sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5, sums[5]);
     const Stream c0{carrier, 1};
-    if (p.driven) {
+    if (p.drivenOctaves != 0) {
         // The distortion's divisions, which the divider does a lane at a time, go beside
         // work that has none: the middle octaves' beside the top octave's carrier band
         // filters, the top octave's beside the rebuild steps before its sums (the side
         // work of those runs).
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                        nullptr, MiddleDrive{&k});
+                                        nullptr, MiddleDrive{&k, p.drivenOctaves});
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
-        rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k));
-        rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k));
-        rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k));
-        rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k));
+        rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k, p.drivenOctaves));
+        rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k, p.drivenOctaves));
+        rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k, p.drivenOctaves));
+        rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k, p.drivenOctaves));
         static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
                       PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
                       2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
