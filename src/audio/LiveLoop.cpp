@@ -4,18 +4,22 @@ void LiveLoop::attach(WaveDuplex* device) {
     device_ = device;
     inputHead_ = 0;
     inputCount_ = 0;
+    underrunsSeen_ = device ? device->underruns() : 0;
+    droppedSeen_ = device ? device->droppedInputFrames() : 0;
 }
 
-void LiveLoop::queueFilledInput() {
+void LiveLoop::queueFilledInput(std::size_t later) {
     int index;
     while (inputCount_ < inputQueue_.size() && device_->takeInputFilled(index)) {
         inputQueue_[(inputHead_ + inputCount_) % inputQueue_.size()] = index;
         ++inputCount_;
     }
-    // Input that piled up while the output stood still (a dialog, a stall) would delay the
-    // voice for good and, pile after pile, leave the device no buffer to fill: the oldest
-    // blocks go back unheard, so the input is always as fresh as the output allows.
-    while (inputCount_ > kMaxQueuedInput) {
+    // Input that piled up while the output stood still (a dialog, a stall longer than the
+    // ring) would delay the voice for good and, pile after pile, leave the device no buffer
+    // to fill: the oldest blocks go back unheard, so the input is always as fresh as the
+    // output allows. Input waiting for outputs already played is not stale: after a short
+    // stall each of those passes takes its own block.
+    while (inputCount_ > kMaxQueuedInput + later) {
         const int stale = inputQueue_[inputHead_];
         inputHead_ = (inputHead_ + 1) % inputQueue_.size();
         --inputCount_;
@@ -26,17 +30,25 @@ void LiveLoop::queueFilledInput() {
 
 int LiveLoop::pump() {
     if (!device_) return 0;
-    int ran = 0;
-    int index;
-    while (device_->takeOutputDone(index)) {
-        // Input is collected after each output buffer is seen: the device hands over a
-        // period's input before its output, so the block that belongs to this pass is here.
-        queueFilledInput();
-        pass(index);
-        ++ran;
+    // Every output played since the last call, taken before the input: the device hands
+    // over a period's input before its output, so the blocks that belong to these passes
+    // are all queued below, and how many passes are still to come says how much of the
+    // input is theirs.
+    std::array<int, kMaxWaveBuffers> played;
+    std::size_t count = 0;
+    while (count < played.size() && device_->takeOutputDone(played[count])) ++count;
+    // A stall that outlasted the ring (the output ran dry, or the input found no buffer)
+    // leaves input from its start: only the freshest is kept.
+    const std::uint64_t underruns = device_->underruns(), dropped = device_->droppedInputFrames();
+    const bool ringRanOut = underruns != underrunsSeen_ || dropped != droppedSeen_;
+    underrunsSeen_ = underruns;
+    droppedSeen_ = dropped;
+    for (std::size_t i = 0; i < count; ++i) {
+        queueFilledInput(ringRanOut ? 0 : count - i - 1);
+        pass(played[i]);
     }
-    queueFilledInput();
-    return ran;
+    queueFilledInput(0);
+    return static_cast<int>(count);
 }
 
 void LiveLoop::pass(int outputIndex) {
@@ -51,6 +63,7 @@ void LiveLoop::pass(int outputIndex) {
         --inputCount_;
     }
     const InputBuffer* input = inputIndex >= 0 ? &device_->inputBuffer(inputIndex) : nullptr;
+    if (input == nullptr && device_->inputOpen()) ++passesWithoutInput_;
     loop_.process(input, device_->sixteenBitInput(), device_->outputBuffer(outputIndex));
     ++passes_;
 

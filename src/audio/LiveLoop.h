@@ -28,15 +28,20 @@ public:
     std::size_t queuedInput() const { return inputCount_; }
     // Input blocks passed over because they had waited too long.
     std::uint64_t skippedInput() const { return skippedInput_; }
+    // Passes that found no input block waiting while the device had its input open.
+    std::uint64_t passesWithoutInput() const { return passesWithoutInput_; }
 
-    // The input blocks that may wait for a pass: the one that belongs to the pass and one
-    // more for a device whose input runs in a stream of its own.
+    // The input blocks that may wait for a pass beyond those of the played outputs not yet
+    // passed: the one that belongs to the pass and one more for a device whose input runs
+    // in a stream of its own.
     static constexpr std::size_t kMaxQueuedInput = 2;
     std::uint64_t passes() const { return passes_; }
 
 private:
     void pass(int outputIndex);
-    void queueFilledInput();
+    // Queues the filled input; beyond kMaxQueuedInput + `later` blocks (`later`: the passes
+    // still to come for outputs already played) the oldest are passed over.
+    void queueFilledInput(std::size_t later);
 
     BlockLoop& loop_;
     WaveDuplex* device_ = nullptr;
@@ -46,4 +51,9 @@ private:
     std::size_t inputCount_ = 0;
     std::uint64_t passes_ = 0;
     std::uint64_t skippedInput_ = 0;
+    std::uint64_t passesWithoutInput_ = 0;
+    // The device's underrun and lost-input counts at the last pump: when either has grown,
+    // a stall outlasted the ring.
+    std::uint64_t underrunsSeen_ = 0;
+    std::uint64_t droppedSeen_ = 0;
 };

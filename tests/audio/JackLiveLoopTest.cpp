@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <cmath>
@@ -231,6 +232,45 @@ TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) 
     EXPECT_GT(device.underruns(), 0u);
     EXPECT_GT(live.skippedInput(), 0u);
     EXPECT_LE(live.queuedInput(), LiveLoop::kMaxQueuedInput);
+}
+
+TEST_F(JackLiveLoop, AStallShorterThanTheRingLosesNoInput) {
+    VocoderCore core;
+    NullCommandHost host;
+    CommandDispatcher dispatcher(core, host);
+    UnexpectedMessages events;
+    BlockLoop loop(core, events);
+    LiveLoop live(loop);
+    WakeupSignal wake;
+    SoundCardChoice choice;
+    choice.outputChoice = output + 1;
+    choice.inputChoice = input + 1;
+    choice.bufferSlider = 16; // some 93 ms of ring
+    choice.sixteenBit = true;
+    WaveDuplex device(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
+    live.attach(&device);
+    device.start();
+    pumpFor(live, wake, 300);
+    const std::uint64_t skipped = live.skippedInput(), missing = live.passesWithoutInput();
+
+    // The window's thread busy for 30 ms at a time (a repaint, a file read): the played
+    // outputs and their input blocks pile up side by side, and each pass must still take
+    // its own block.
+    int largestPile = 0;
+    for (int round = 0; round < 8; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (wake.wait(100)) {
+            wake.drain();
+            largestPile = std::max(largestPile, live.pump());
+        }
+        pumpFor(live, wake, 80);
+    }
+    device.close();
+    if (device.underruns() != 0 || device.droppedInputFrames() != 0)
+        GTEST_SKIP() << "the machine held this thread for longer than the ring";
+    EXPECT_GT(largestPile, int(LiveLoop::kMaxQueuedInput) + 1) << "the stalls piled up nothing";
+    EXPECT_EQ(live.skippedInput() - skipped, 0u);
+    EXPECT_EQ(live.passesWithoutInput() - missing, 0u);
 }
 
 } // namespace
