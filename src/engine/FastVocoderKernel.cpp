@@ -175,6 +175,19 @@ void passEverything(LaneGroup<W, S>& group) {
 // then the values from 17 down to 0 (enhance and smooth read the neighbours) and the gains.
 // History positions wrap with & (kHistoryLength - 1): for a power of two that is the
 // non-negative remainder the reference takes with %.
+void FastVocoderKernel::listDrivenMiddleRows() {
+    int count = 0;
+    for (int o = 1; o < kOctaves - 1; ++o) {
+        if ((drivenOctaves_ & (1u << o)) == 0) continue;
+        for (int row = lanes::middleRow(o); row < lanes::middleRow(o + 1); ++row) {
+            lanes_.drivenMiddleRow[count] = static_cast<std::uint8_t>(row);
+            lanes_.drivenMiddleGroup[count] = static_cast<std::uint8_t>(o - 1);
+            ++count;
+        }
+    }
+    lanes_.drivenMiddleRows = count;
+}
+
 void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&envelopeSum)[kChannels]) {
     static_assert((kHistoryLength & (kHistoryLength - 1)) == 0);
     constexpr int kWrap = kHistoryLength - 1;
@@ -267,6 +280,7 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
         for (int o = 1; o < kOctaves - 1; ++o)
             if (setDrive(lanes_.middle[o - 1], lanes::kMiddle[o - 1], params)) drivenOctaves_ |= 1u << o;
         lowestDriven_ = setDrive(lanes_.octave5, lanes::kOctave5, params);
+        listDrivenMiddleRows();
         std::memcpy(driveOf_.data(), params.distortion.data(), sizeof driveOf_);
         driveSet_ = true;
     }

@@ -843,14 +843,11 @@ template <int PerIteration, int First, int Count>
 struct TopDrive {
     double* first;
     V4 divisor, low, high;
-    bool driven; // some band of the top octave is
 
-    LANE_INLINE TopDrive(KernelLanes& k, unsigned drivenOctaves)
+    LANE_INLINE explicit TopDrive(KernelLanes& k)
         : first(&k.octave0Bands[First][0]), divisor(load<V4>(k.octave0Carrier.driveDivisor)),
-          low(load<V4>(k.octave0Carrier.driveLow)), high(load<V4>(k.octave0Carrier.driveHigh)),
-          driven((drivenOctaves & 1u) != 0) {}
+          low(load<V4>(k.octave0Carrier.driveLow)), high(load<V4>(k.octave0Carrier.driveHigh)) {}
     LANE_INLINE void operator()(int k) const {
-        if (!driven) return;
         for (int r = 0; r < PerIteration; ++r) {
             const int row = PerIteration * k + r;
             if (row >= Count) return;
@@ -877,21 +874,20 @@ struct BandsBeside {
 };
 
 // The drive of the middle octaves' carrier band rows, one row (the four lanes from the
-// first band) in each of the first 60 iterations: octave 1's 32 rows, then 2's, 3's and
-// 4's, each with its group's drive (the rows of an octave with no distorted band are left
-// as they are).
+// first band) in each of the first iterations: the rows of the octaves with a distorted
+// band (KernelLanes' list, all 60 when every octave has one: octave 1's 32, then 2's, 3's
+// and 4's), each with its group's drive.
 struct MiddleDrive {
     KernelLanes* k;
-    unsigned drivenOctaves;
-    LANE_INLINE void operator()(int row) const {
-        constexpr int kRows = lanes::middleRow(kOctaves - 1);
-        if (row >= kRows) return;
-        const int o = row < lanes::middleRow(2) ? 1 : row < lanes::middleRow(3) ? 2 : row < lanes::middleRow(4) ? 3 : 4;
-        if ((drivenOctaves & (1u << o)) == 0) return;
-        const LaneGroup<8, 5>& g = k->middle[o - 1];
+    int rows;
+    LANE_INLINE explicit MiddleDrive(KernelLanes& lanes) : k(&lanes), rows(lanes.drivenMiddleRows) {}
+    LANE_INLINE void operator()(int i) const {
+        // (The first test is settled at compile time where the runs are unrolled.)
+        if (i >= lanes::middleRow(kOctaves - 1) || i >= rows) return;
+        const LaneGroup<8, 5>& g = k->middle[k->drivenMiddleGroup[i]];
         constexpr int lane = lanes::kMiddleFirstBand;
-        driveInPlace(&k->middleBands[row][lane], load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
-                     load<V4>(g.driveHigh + lane));
+        driveInPlace(&k->middleBands[k->drivenMiddleRow[i]][lane], load<V4>(g.driveDivisor + lane),
+                     load<V4>(g.driveLow + lane), load<V4>(g.driveHigh + lane));
     }
 };
 
@@ -1151,12 +1147,20 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         // filters, the top octave's beside the rebuild steps before its sums (the side
         // work of those runs).
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                        nullptr, MiddleDrive{&k, p.drivenOctaves});
+                                        nullptr, MiddleDrive(k));
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
-        rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k, p.drivenOctaves));
-        rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k, p.drivenOctaves));
-        rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k, p.drivenOctaves));
-        rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k, p.drivenOctaves));
+        if ((p.drivenOctaves & 1u) != 0) {
+            rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k));
+            rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k));
+            rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k));
+            rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k));
+        } else {
+            // No band of the top octave is distorted.
+            rebuildStep<4>(k, sums[5], sums[4]);
+            rebuildStep<3>(k, sums[4], sums[3]);
+            rebuildStep<2>(k, sums[3], sums[2]);
+            rebuildStep<1>(k, sums[2], sums[1]);
+        }
         static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
                       PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
                       2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
