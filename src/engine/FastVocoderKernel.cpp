@@ -175,19 +175,6 @@ void passEverything(LaneGroup<W, S>& group) {
 // then the values from 17 down to 0 (enhance and smooth read the neighbours) and the gains.
 // History positions wrap with & (kHistoryLength - 1): for a power of two that is the
 // non-negative remainder the reference takes with %.
-void FastVocoderKernel::listDrivenMiddleRows() {
-    int count = 0;
-    for (int o = 1; o < kOctaves - 1; ++o) {
-        if ((drivenOctaves_ & (1u << o)) == 0) continue;
-        for (int row = lanes::middleRow(o); row < lanes::middleRow(o + 1); ++row) {
-            lanes_.drivenMiddleRow[count] = static_cast<std::uint8_t>(row);
-            lanes_.drivenMiddleGroup[count] = static_cast<std::uint8_t>(o - 1);
-            ++count;
-        }
-    }
-    lanes_.drivenMiddleRows = count;
-}
-
 void FastVocoderKernel::mapChannels(const EngineParams& params, const double (&envelopeSum)[kChannels]) {
     static_assert((kHistoryLength & (kHistoryLength - 1)) == 0);
     constexpr int kWrap = kHistoryLength - 1;
@@ -273,14 +260,14 @@ Overloads FastVocoderKernel::process(const EngineParams& params, double* carrier
     // The drive changes only when a distortion slider moves (compared bit for bit, so a
     // NaN drive is no change either).
     if (!driveSet_ || std::memcmp(driveOf_.data(), params.distortion.data(), sizeof driveOf_) != 0) {
-        // Octaves without a distorted band keep the arrangement of an undistorted block (the
-        // lowest octave's are distorted in its analysis run, which costs nothing), and the
-        // rows of their bands are not divided.
+        // Blocks in which no band above the lowest octave is distorted keep the arrangement
+        // of an undistorted block (the lowest octave's are distorted in its analysis run,
+        // which costs nothing), and the top octave's rows are divided only when one of its
+        // bands is distorted.
         drivenOctaves_ = setDrive(lanes_.octave0Carrier, lanes::kOctave0Carrier, params) ? 1u : 0u;
         for (int o = 1; o < kOctaves - 1; ++o)
             if (setDrive(lanes_.middle[o - 1], lanes::kMiddle[o - 1], params)) drivenOctaves_ |= 1u << o;
         lowestDriven_ = setDrive(lanes_.octave5, lanes::kOctave5, params);
-        listDrivenMiddleRows();
         std::memcpy(driveOf_.data(), params.distortion.data(), sizeof driveOf_);
         driveSet_ = true;
     }

@@ -48,8 +48,6 @@ private:
     // filters', whose lanes also restart from silence.
     void loadFilters(bool bandsOnly);
     void mapChannels(const EngineParams& params, const double (&envelopeSum)[kChannels]);
-    // Lists for the synthesis the middle octaves' band rows that drivenOctaves_ distorts.
-    void listDrivenMiddleRows();
 
     ChannelBank& bank_;
     LanePath path_;

@@ -172,12 +172,6 @@ struct alignas(64) KernelLanes {
     alignas(64) double octave5Bands[3][4]; // a spare row: the bands are read four lanes from lane 2
     alignas(64) double sums[lanes::sumsRow(kOctaves)][2]; // by two samples: left, left, right, right
     BandShaping shaping;
-
-    // The middle octaves' carrier band rows to distort (those of octaves with a distorted
-    // band), in order: each row and its octave's group (0 to 3). Set with the drive.
-    std::uint8_t drivenMiddleRow[lanes::middleRow(5)];
-    std::uint8_t drivenMiddleGroup[lanes::middleRow(5)];
-    int drivenMiddleRows;
 };
 
 // A five-section half-band low-pass as BiquadCascade holds it: the normalised taps (gain,

@@ -874,20 +874,20 @@ struct BandsBeside {
 };
 
 // The drive of the middle octaves' carrier band rows, one row (the four lanes from the
-// first band) in each of the first iterations: the rows of the octaves with a distorted
-// band (KernelLanes' list, all 60 when every octave has one: octave 1's 32, then 2's, 3's
-// and 4's), each with its group's drive.
+// first band) in each of the first 60 iterations: octave 1's 32 rows, then 2's, 3's and
+// 4's, each with its group's drive. (Those of an octave with no distorted band are divided
+// by 1 too: beside the band filters the divisions cost next to nothing, and skipping them
+// costs a test a row.)
 struct MiddleDrive {
     KernelLanes* k;
-    int rows;
-    LANE_INLINE explicit MiddleDrive(KernelLanes& lanes) : k(&lanes), rows(lanes.drivenMiddleRows) {}
-    LANE_INLINE void operator()(int i) const {
-        // (The first test is settled at compile time where the runs are unrolled.)
-        if (i >= lanes::middleRow(kOctaves - 1) || i >= rows) return;
-        const LaneGroup<8, 5>& g = k->middle[k->drivenMiddleGroup[i]];
+    LANE_INLINE void operator()(int row) const {
+        constexpr int kRows = lanes::middleRow(kOctaves - 1);
+        if (row >= kRows) return;
+        const int o = row < lanes::middleRow(2) ? 1 : row < lanes::middleRow(3) ? 2 : row < lanes::middleRow(4) ? 3 : 4;
+        const LaneGroup<8, 5>& g = k->middle[o - 1];
         constexpr int lane = lanes::kMiddleFirstBand;
-        driveInPlace(&k->middleBands[k->drivenMiddleRow[i]][lane], load<V4>(g.driveDivisor + lane),
-                     load<V4>(g.driveLow + lane), load<V4>(g.driveHigh + lane));
+        driveInPlace(&k->middleBands[row][lane], load<V4>(g.driveDivisor + lane), load<V4>(g.driveLow + lane),
+                     load<V4>(g.driveHigh + lane));
     }
 };
 
@@ -1147,7 +1147,7 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
         // filters, the top octave's beside the rebuild steps before its sums (the side
         // work of those runs).
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
-                                        nullptr, MiddleDrive(k));
+                                        nullptr, MiddleDrive{&k});
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
         if ((p.drivenOctaves & 1u) != 0) {
             rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k));
