@@ -67,8 +67,29 @@ protected:
         input = catalog.inputIndex("JACK: system");
         ASSERT_GE(output, 0) << "no JACK server: the test fixture starts one";
     }
+    // The system ports at `buffers` buffers, 16-bit.
+    SoundCardChoice choiceOf(int buffers) const {
+        SoundCardChoice choice;
+        choice.outputChoice = output + 1;
+        choice.inputChoice = input + 1;
+        choice.bufferSlider = buffers;
+        choice.sixteenBit = true;
+        return choice;
+    }
     AudioDeviceCatalog catalog;
     int output = -1, input = -1;
+};
+
+// The program's side of a live session: the core, its block loop and the live loop that
+// the device's wake-ups drive.
+struct LiveSession {
+    VocoderCore core;
+    NullCommandHost host;
+    CommandDispatcher dispatcher{core, host};
+    UnexpectedMessages events;
+    BlockLoop loop{core, events};
+    LiveLoop live{loop};
+    WakeupSignal wake;
 };
 
 TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
@@ -83,20 +104,12 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
     tester.setPlayback(play, play, true);
     ASSERT_TRUE(tester.activate());
 
-    VocoderCore core;
-    NullCommandHost host;
-    CommandDispatcher dispatcher(core, host);
-    UnexpectedMessages events;
-    BlockLoop loop(core, events);
-    LiveLoop live(loop);
-    WakeupSignal wake;
-    SoundCardChoice choice;
-    choice.outputChoice = output + 1;
-    choice.inputChoice = input + 1;
-    choice.bufferSlider = 36; // the dialog's default: a busy test machine must not drop a block
-    choice.sixteenBit = true;
+    LiveSession session;
+    LiveLoop& live = session.live;
+    WakeupSignal& wake = session.wake;
+    // 36 buffers, the dialog's default: a busy test machine must not drop a block.
     std::vector<std::string> messages;
-    WaveDuplex device(choice, catalog, wake, [&](const std::string& m) { messages.push_back(m); });
+    WaveDuplex device(choiceOf(36), catalog, wake, [&](const std::string& m) { messages.push_back(m); });
     ASSERT_TRUE(messages.empty()) << messages.front();
     live.attach(&device);
     device.start();
@@ -196,19 +209,10 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
 namespace {
 
 TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) {
-    VocoderCore core;
-    NullCommandHost host;
-    CommandDispatcher dispatcher(core, host);
-    UnexpectedMessages events;
-    BlockLoop loop(core, events);
-    LiveLoop live(loop);
-    WakeupSignal wake;
-    SoundCardChoice choice;
-    choice.outputChoice = output + 1;
-    choice.inputChoice = input + 1;
-    choice.bufferSlider = 8;
-    choice.sixteenBit = true;
-    WaveDuplex device(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
+    LiveSession session;
+    LiveLoop& live = session.live;
+    WakeupSignal& wake = session.wake;
+    WaveDuplex device(choiceOf(8), catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
     live.attach(&device);
     device.start();
     auto play = [&](int ms) { pumpFor(live, wake, ms); };
@@ -235,19 +239,11 @@ TEST_F(JackLiveLoop, PausesPileUpNoInputAndInputLeftOverFromAStallIsPassedOver) 
 }
 
 TEST_F(JackLiveLoop, AStallShorterThanTheRingLosesNoInput) {
-    VocoderCore core;
-    NullCommandHost host;
-    CommandDispatcher dispatcher(core, host);
-    UnexpectedMessages events;
-    BlockLoop loop(core, events);
-    LiveLoop live(loop);
-    WakeupSignal wake;
-    SoundCardChoice choice;
-    choice.outputChoice = output + 1;
-    choice.inputChoice = input + 1;
-    choice.bufferSlider = 16; // some 93 ms of ring
-    choice.sixteenBit = true;
-    WaveDuplex device(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
+    LiveSession session;
+    LiveLoop& live = session.live;
+    WakeupSignal& wake = session.wake;
+    // 16 buffers: some 93 ms of ring.
+    WaveDuplex device(choiceOf(16), catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
     live.attach(&device);
     device.start();
     pumpFor(live, wake, 300);
