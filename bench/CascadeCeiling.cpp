@@ -1,6 +1,6 @@
 #include "CascadeCeiling.h"
 
-#include "ChannelBank.h"
+#include "engine/ChannelBank.h"
 
 int blockLaneSections(const ChannelBank& bank) {
     int total = 0;

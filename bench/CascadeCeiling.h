@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LaneGroup.h"
+#include "engine/LaneGroup.h"
 
 class ChannelBank;
 

@@ -1,7 +1,7 @@
 // Built with -mavx2; nothing here runs unless LanePath::Avx2 runs.
 #define LANE_ROUTINES kCeilingAvx2Routines
 #define LANE_WIDE 0
-#include "LaneRoutinesImpl.h"
+#include "engine/LaneRoutinesImpl.h"
 
 #include "CascadeCeiling.h"
 

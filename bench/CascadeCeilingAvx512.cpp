@@ -1,7 +1,7 @@
 // Built with -mavx512f; nothing here runs unless LanePath::Avx512 runs.
 #define LANE_ROUTINES kCeilingAvx512Routines
 #define LANE_WIDE 1
-#include "LaneRoutinesImpl.h"
+#include "engine/LaneRoutinesImpl.h"
 
 #include "CascadeCeiling.h"
 

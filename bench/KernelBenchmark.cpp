@@ -4,13 +4,13 @@
 // than real time the kernel runs. Also the carrier generator, reference and optimised, and
 // the floor under the kernel's filters on each vector unit (CascadeCeiling.h).
 
-#include "CarrierGenerator.h"
+#include "engine/CarrierGenerator.h"
 #include "CascadeCeiling.h"
-#include "ChannelBank.h"
-#include "FastCarrierGenerator.h"
-#include "FastVocoderKernel.h"
+#include "engine/ChannelBank.h"
+#include "engine/FastCarrierGenerator.h"
+#include "engine/FastVocoderKernel.h"
 #include "KernelWorkload.h"
-#include "VocoderKernel.h"
+#include "engine/VocoderKernel.h"
 
 #include <array>
 #include <benchmark/benchmark.h>

@@ -7,10 +7,10 @@
 // PATH is portable, avx2 or avx512 (default: the widest this machine, or valgrind's
 // emulation of it, runs). Prints the path the optimised kernel ran on.
 
-#include "ChannelBank.h"
-#include "FastVocoderKernel.h"
+#include "engine/ChannelBank.h"
+#include "engine/FastVocoderKernel.h"
 #include "KernelWorkload.h"
-#include "VocoderKernel.h"
+#include "engine/VocoderKernel.h"
 
 #include <array>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "KernelWorkload.h"
 
-#include "CRandom.h"
-#include "CarrierGenerator.h"
-#include "ChannelBank.h"
+#include "core/CRandom.h"
+#include "engine/CarrierGenerator.h"
+#include "engine/ChannelBank.h"
 
 #include <cmath>
 #include <numbers>

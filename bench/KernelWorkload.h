@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EngineParams.h"
-#include "FilterWidth.h"
+#include "engine/EngineParams.h"
+#include "engine/FilterWidth.h"
 
 #include <array>
 #include <cstddef>

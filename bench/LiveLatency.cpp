@@ -5,12 +5,12 @@
 //
 //   live-latency [SECONDS_PER_COUNT] [COUNT ...]      (JACK_DEFAULT_SERVER names the server)
 
-#include "BlockLoop.h"
-#include "CommandDispatcher.h"
-#include "ControlTable.h"
+#include "core/BlockLoop.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
 #include "JackTestClient.h"
-#include "LiveLoop.h"
-#include "NullCommandHost.h"
+#include "audio/LiveLoop.h"
+#include "core/NullCommandHost.h"
 
 #include <chrono>
 #include <algorithm>

@@ -5,11 +5,11 @@
 //
 //   window-cost [SECONDS] [--voice]   (on an X server: bench/window-cost starts Xvfb)
 
-#include "AudioDeviceCatalog.h"
-#include "ControlTable.h"
-#include "PanelDialogs.h"
-#include "SoundCardDialog.h"
-#include "VocoderWindow.h"
+#include "app/PanelDialogs.h"
+#include "app/VocoderWindow.h"
+#include "audio/AudioDeviceCatalog.h"
+#include "audio/SoundCardDialog.h"
+#include "core/ControlTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

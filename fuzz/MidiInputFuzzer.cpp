@@ -7,15 +7,15 @@
 // After every event all sliders are within their ranges; every value echoed is a data
 // byte sent to an assigned controller; the engine's sound stays finite.
 
-#include "BlockEvents.h"
-#include "BlockLoop.h"
-#include "CommandDispatcher.h"
-#include "NullCommandHost.h"
-#include "ControlTable.h"
-#include "MidiEchoTarget.h"
-#include "MidiInputQueue.h"
-#include "MidiMapping.h"
-#include "VocoderCore.h"
+#include "core/BlockEvents.h"
+#include "core/BlockLoop.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
+#include "core/NullCommandHost.h"
+#include "core/VocoderCore.h"
+#include "midi/MidiEchoTarget.h"
+#include "midi/MidiInputQueue.h"
+#include "midi/MidiMapping.h"
 
 #include <cmath>
 #include <cstdint>

@@ -4,13 +4,13 @@
 // not write back), except that the channel sliders may move once: the loader shows the
 // current bank's values on them, whatever positions the text gave.
 
-#include "BlockEvents.h"
-#include "BlockLoop.h"
-#include "CommandDispatcher.h"
-#include "ControlTable.h"
-#include "NullCommandHost.h"
-#include "SettingsFile.h"
-#include "VocoderCore.h"
+#include "core/BlockEvents.h"
+#include "core/BlockLoop.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
+#include "core/NullCommandHost.h"
+#include "core/VocoderCore.h"
+#include "session/SettingsFile.h"
 
 #include <algorithm>
 #include <cmath>

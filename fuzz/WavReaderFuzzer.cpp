@@ -5,8 +5,8 @@
 //     exactly one message and leaves the slot empty; None reads nothing and keeps the slot;
 //   - the blocks come from the bytes really there, never from a size a header claims.
 
-#include "WavDialogs.h"
-#include "WavFiles.h"
+#include "files/WavDialogs.h"
+#include "files/WavFiles.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "AudioDeviceCatalog.h"
+#include "audio/AudioDeviceCatalog.h"
 
 #include <rtaudio/RtAudio.h>
 

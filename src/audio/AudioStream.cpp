@@ -1,7 +1,7 @@
-#include "AudioStream.h"
+#include "audio/AudioStream.h"
 
-#include "InternalClockStream.h"
-#include "RtAudioStream.h"
+#include "audio/InternalClockStream.h"
+#include "audio/RtAudioStream.h"
 
 std::unique_ptr<AudioStream> AudioStream::openOutput(const AudioDeviceEntry& device, OutputRing& ring) {
     if (device.backend == AudioBackend::InternalClock) return std::make_unique<InternalClockStream>(ring);

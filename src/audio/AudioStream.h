@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AudioDeviceCatalog.h"
-#include "InputRing.h"
-#include "OutputRing.h"
+#include "audio/AudioDeviceCatalog.h"
+#include "audio/InputRing.h"
+#include "audio/OutputRing.h"
 
 #include <memory>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "InputRing.h"
+#include "audio/InputRing.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "InternalClockStream.h"
+#include "audio/InternalClockStream.h"
 
-#include "AudioThread.h"
-#include "Engine.h"
+#include "engine/Engine.h"
+#include "rt/AudioThread.h"
 
 #include <array>
 #include <chrono>

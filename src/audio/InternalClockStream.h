@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioStream.h"
+#include "audio/AudioStream.h"
 
 #include <atomic>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "LiveLoop.h"
+#include "audio/LiveLoop.h"
 
 void LiveLoop::attach(WaveDuplex* device) {
     device_ = device;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BlockLoop.h"
-#include "WaveDuplex.h"
+#include "audio/WaveDuplex.h"
+#include "core/BlockLoop.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "OutputRing.h"
+#include "audio/OutputRing.h"
 
 void OutputRing::clear() {
     queued_.clear();

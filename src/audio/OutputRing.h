@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SpscQueue.h"
-#include "WaveBuffers.h"
-#include "WakeupSignal.h"
+#include "core/WaveBuffers.h"
+#include "rt/SpscQueue.h"
+#include "rt/WakeupSignal.h"
 
 #include <array>
 #include <atomic>

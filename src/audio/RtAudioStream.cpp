@@ -1,7 +1,7 @@
-#include "RtAudioStream.h"
+#include "audio/RtAudioStream.h"
 
-#include "AudioThread.h"
-#include "Engine.h"
+#include "engine/Engine.h"
+#include "rt/AudioThread.h"
 
 #include <algorithm>
 

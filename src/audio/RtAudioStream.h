@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioStream.h"
-#include "StreamResampler.h"
+#include "audio/AudioStream.h"
+#include "audio/StreamResampler.h"
 
 #include <rtaudio/RtAudio.h>
 

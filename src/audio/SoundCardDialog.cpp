@@ -1,4 +1,4 @@
-#include "SoundCardDialog.h"
+#include "audio/SoundCardDialog.h"
 
 #include <algorithm>
 

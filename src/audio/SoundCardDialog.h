@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioDeviceCatalog.h"
-#include "SoundCardChoice.h"
+#include "audio/AudioDeviceCatalog.h"
+#include "audio/SoundCardChoice.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "StreamResampler.h"
+#include "audio/StreamResampler.h"
 
-#include "Engine.h"
+#include "engine/Engine.h"
 
 #include <samplerate.h>
 

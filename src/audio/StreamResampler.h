@@ -1,7 +1,7 @@
 #pragma once
 
-#include "InputRing.h"
-#include "OutputRing.h"
+#include "audio/InputRing.h"
+#include "audio/OutputRing.h"
 
 #include <vector>
 

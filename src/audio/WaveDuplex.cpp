@@ -1,6 +1,6 @@
-#include "WaveDuplex.h"
+#include "audio/WaveDuplex.h"
 
-#include "Engine.h"
+#include "engine/Engine.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "AudioDeviceCatalog.h"
-#include "AudioStream.h"
-#include "InputRing.h"
-#include "OutputRing.h"
-#include "SoundCardChoice.h"
-#include "WakeupSignal.h"
+#include "audio/AudioDeviceCatalog.h"
+#include "audio/AudioStream.h"
+#include "audio/InputRing.h"
+#include "audio/OutputRing.h"
+#include "audio/SoundCardChoice.h"
+#include "rt/WakeupSignal.h"
 
 #include <functional>
 #include <memory>

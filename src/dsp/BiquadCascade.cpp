@@ -1,4 +1,4 @@
-#include "BiquadCascade.h"
+#include "dsp/BiquadCascade.h"
 
 BiquadCascade::~BiquadCascade() {
     // Destruction is not an error path: a filter that was never initialised has nothing to

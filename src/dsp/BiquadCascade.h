@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Nsp.h"
+#include "dsp/Nsp.h"
 
 // The engine's filter type: one IirFilterState with the lifetime rules of the primitives.
 // It is neither copied nor moved, because the state must stay where it was initialised.

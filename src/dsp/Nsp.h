@@ -7,7 +7,7 @@
 // Thread: the status, mode and handler are process-wide. The engine calls these routines
 // from one thread at a time (the window's thread, or the renderer's only thread).
 
-#include "IirFilterState.h"
+#include "dsp/IirFilterState.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "Nsp.h"
+#include "dsp/Nsp.h"
 
 #include <cstdio>
 #include <cstdlib>

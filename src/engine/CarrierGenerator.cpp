@@ -1,4 +1,4 @@
-#include "CarrierGenerator.h"
+#include "engine/CarrierGenerator.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "ChannelBank.h"
+#include "engine/ChannelBank.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BiquadCascade.h"
-#include "Engine.h"
-#include "FilterCoefficients.h"
-#include "FilterWidth.h"
+#include "dsp/BiquadCascade.h"
+#include "engine/Engine.h"
+#include "engine/FilterCoefficients.h"
+#include "engine/FilterWidth.h"
 
 #include <array>
 

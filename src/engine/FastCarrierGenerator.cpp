@@ -1,4 +1,4 @@
-#include "FastCarrierGenerator.h"
+#include "engine/FastCarrierGenerator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CarrierGenerator.h"
-#include "ChannelBank.h"
-#include "EngineParams.h"
-#include "LanePath.h"
+#include "engine/CarrierGenerator.h"
+#include "engine/ChannelBank.h"
+#include "engine/EngineParams.h"
+#include "engine/LanePath.h"
 
 #include <array>
 #include <cstdint>

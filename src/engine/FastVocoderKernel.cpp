@@ -1,6 +1,6 @@
-#include "FastVocoderKernel.h"
+#include "engine/FastVocoderKernel.h"
 
-#include "SubnormalState.h"
+#include "engine/SubnormalState.h"
 
 #include <cmath>
 #include <cstdint>

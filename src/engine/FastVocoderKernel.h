@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ChannelBank.h"
-#include "EngineParams.h"
-#include "KernelLanes.h"
-#include "LanePath.h"
-#include "VocoderKernel.h"
+#include "engine/ChannelBank.h"
+#include "engine/EngineParams.h"
+#include "engine/KernelLanes.h"
+#include "engine/LanePath.h"
+#include "engine/VocoderKernel.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Engine.h"
-#include "LaneGroup.h"
+#include "engine/Engine.h"
+#include "engine/LaneGroup.h"
 
 #include <cstdint>
 

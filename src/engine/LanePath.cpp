@@ -1,4 +1,4 @@
-#include "LanePath.h"
+#include "engine/LanePath.h"
 
 bool lanePathRuns(LanePath path) {
 #if QUORVEL_X86_LANES

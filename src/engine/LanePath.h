@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KernelLanes.h"
+#include "engine/KernelLanes.h"
 
 // Which vector unit the optimised engine runs on. Every path computes the same bits; they
 // differ only in speed, so the choice is the widest unit the processor and the operating

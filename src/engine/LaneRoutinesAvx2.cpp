@@ -2,4 +2,4 @@
 // stays off, a fused multiply-add would round differently from the reference).
 #define LANE_ROUTINES kAvx2LaneRoutines
 #define LANE_WIDE 0
-#include "LaneRoutinesImpl.h"
+#include "engine/LaneRoutinesImpl.h"

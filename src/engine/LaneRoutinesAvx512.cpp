@@ -2,4 +2,4 @@
 // contraction stays off, a fused multiply-add would round differently from the reference).
 #define LANE_ROUTINES kAvx512LaneRoutines
 #define LANE_WIDE 1
-#include "LaneRoutinesImpl.h"
+#include "engine/LaneRoutinesImpl.h"

@@ -10,7 +10,7 @@
 // kernel's, or the primitives' filter loop for the rate changes outside the kernel). A lane
 // therefore holds bit for bit what the reference computes for its filter or sample.
 
-#include "KernelLanes.h"
+#include "engine/KernelLanes.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>

@@ -2,4 +2,4 @@
 // whatever unit the baseline instruction set has (SSE2 on x86-64).
 #define LANE_ROUTINES kPortableLaneRoutines
 #define LANE_WIDE 0
-#include "LaneRoutinesImpl.h"
+#include "engine/LaneRoutinesImpl.h"

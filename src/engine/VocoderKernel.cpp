@@ -1,8 +1,8 @@
-#include "VocoderKernel.h"
+#include "engine/VocoderKernel.h"
 
-#include "SubnormalState.h"
+#include "engine/SubnormalState.h"
 
-#include "Nsp.h"
+#include "dsp/Nsp.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChannelBank.h"
-#include "EngineParams.h"
+#include "engine/ChannelBank.h"
+#include "engine/EngineParams.h"
 
 #include <array>
 

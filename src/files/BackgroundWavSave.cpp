@@ -1,4 +1,4 @@
-#include "BackgroundWavSave.h"
+#include "files/BackgroundWavSave.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "LanePath.h"
-#include "RecordBlock.h"
-#include "RecordingEncoder.h"
-#include "SaveRate.h"
-#include "WavWriter.h"
+#include "engine/LanePath.h"
+#include "engine/RecordBlock.h"
+#include "files/RecordingEncoder.h"
+#include "files/SaveRate.h"
+#include "files/WavWriter.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "FileByteSource.h"
+#include "files/FileByteSource.h"
 
 #include <cstdint>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
-#include "HalfBandDecimator.h"
+#include "files/HalfBandDecimator.h"
 
-#include "FilterCoefficients.h"
-#include "Sample16.h"
+#include "engine/FilterCoefficients.h"
+#include "files/Sample16.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BiquadCascade.h"
-#include "FileBlock.h"
+#include "dsp/BiquadCascade.h"
+#include "engine/FileBlock.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "HalfBandUpsampler.h"
+#include "files/HalfBandUpsampler.h"
 
-#include "FilterCoefficients.h"
+#include "engine/FilterCoefficients.h"
 
 HalfBandUpsampler::HalfBandUpsampler() {
     filter_.init(coefficients::kHalfBandLowpass.data(),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BiquadCascade.h"
+#include "dsp/BiquadCascade.h"
 
 // One doubling of the rate for one channel of a saved recording: each value is doubled and
 // followed by a zero, and the half-band low-pass removes the image this leaves above the

@@ -1,4 +1,4 @@
-#include "MemoryByteSource.h"
+#include "files/MemoryByteSource.h"
 
 #include <algorithm>
 #include <cstring>

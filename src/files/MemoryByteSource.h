@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteSource.h"
+#include "files/ByteSource.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
-#include "RateConverter.h"
+#include "files/RateConverter.h"
 
-#include "Engine.h"
+#include "engine/Engine.h"
 
 #include <array>
 #include <new>

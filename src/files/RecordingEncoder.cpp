@@ -1,7 +1,7 @@
-#include "RecordingEncoder.h"
+#include "files/RecordingEncoder.h"
 
-#include "FilterCoefficients.h"
-#include "LittleEndian.h"
+#include "engine/FilterCoefficients.h"
+#include "files/LittleEndian.h"
 
 #include <algorithm>
 #include <bit>

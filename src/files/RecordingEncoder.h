@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BiquadCascade.h"
-#include "LanePath.h"
-#include "RecordBlock.h"
+#include "dsp/BiquadCascade.h"
+#include "engine/LanePath.h"
+#include "engine/RecordBlock.h"
 
 #include <cstddef>
 #include <cstdint>

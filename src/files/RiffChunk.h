@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FourCc.h"
+#include "files/FourCc.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "RiffReader.h"
+#include "files/RiffReader.h"
 
-#include "LittleEndian.h"
+#include "files/LittleEndian.h"
 
 #include <algorithm>
 #include <cstdint>

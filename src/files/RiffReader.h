@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ByteSource.h"
-#include "RiffChunk.h"
+#include "files/ByteSource.h"
+#include "files/RiffChunk.h"
 
 #include <cstddef>
 

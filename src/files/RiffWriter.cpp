@@ -1,6 +1,6 @@
-#include "RiffWriter.h"
+#include "files/RiffWriter.h"
 
-#include "LittleEndian.h"
+#include "files/LittleEndian.h"
 
 #include <cstdio>
 #include <sys/types.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RiffChunk.h"
+#include "files/RiffChunk.h"
 
 #include <cstddef>
 #include <cstdint>

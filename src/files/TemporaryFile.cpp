@@ -1,4 +1,4 @@
-#include "TemporaryFile.h"
+#include "files/TemporaryFile.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,8 +1,8 @@
-#include "WavDecoder.h"
+#include "files/WavDecoder.h"
 
-#include "Engine.h"
-#include "LittleEndian.h"
-#include "Sample16.h"
+#include "engine/Engine.h"
+#include "files/LittleEndian.h"
+#include "files/Sample16.h"
 
 #include <algorithm>
 

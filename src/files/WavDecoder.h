@@ -1,10 +1,10 @@
 #pragma once
 
-#include "FileBlock.h"
-#include "HalfBandDecimator.h"
-#include "RateConverter.h"
-#include "SourceChoice.h"
-#include "WavFormat.h"
+#include "engine/FileBlock.h"
+#include "files/HalfBandDecimator.h"
+#include "files/RateConverter.h"
+#include "files/SourceChoice.h"
+#include "files/WavFormat.h"
 
 #include <array>
 #include <cstddef>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FileBlock.h"
-#include "RecordBlock.h"
-#include "SourceChoice.h"
-#include "WavDialogs.h"
+#include "engine/FileBlock.h"
+#include "engine/RecordBlock.h"
+#include "files/SourceChoice.h"
+#include "files/WavDialogs.h"
 
 #include <cstdint>
 #include <filesystem>

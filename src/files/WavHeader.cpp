@@ -1,8 +1,8 @@
-#include "WavHeader.h"
+#include "files/WavHeader.h"
 
-#include "LittleEndian.h"
-#include "RateConverter.h"
-#include "WavTexts.h"
+#include "files/LittleEndian.h"
+#include "files/RateConverter.h"
+#include "files/WavTexts.h"
 
 #include <algorithm>
 #include <array>

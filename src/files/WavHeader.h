@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RiffChunk.h"
-#include "RiffReader.h"
-#include "WavFormat.h"
+#include "files/RiffChunk.h"
+#include "files/RiffReader.h"
+#include "files/WavFormat.h"
 
 #include <string_view>
 

@@ -1,8 +1,8 @@
-#include "FileByteSource.h"
-#include "RiffReader.h"
-#include "WavFiles.h"
-#include "WavHeader.h"
-#include "WavTexts.h"
+#include "files/FileByteSource.h"
+#include "files/RiffReader.h"
+#include "files/WavFiles.h"
+#include "files/WavHeader.h"
+#include "files/WavTexts.h"
 
 #include <string_view>
 

@@ -1,10 +1,10 @@
-#include "FileByteSource.h"
-#include "MemoryByteSource.h"
-#include "RiffReader.h"
-#include "WavDecoder.h"
-#include "WavFiles.h"
-#include "WavHeader.h"
-#include "WavTexts.h"
+#include "files/FileByteSource.h"
+#include "files/MemoryByteSource.h"
+#include "files/RiffReader.h"
+#include "files/WavDecoder.h"
+#include "files/WavFiles.h"
+#include "files/WavHeader.h"
+#include "files/WavTexts.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
-#include "RecordingEncoder.h"
-#include "WavFiles.h"
-#include "WavTexts.h"
-#include "WavWriter.h"
+#include "files/RecordingEncoder.h"
+#include "files/WavFiles.h"
+#include "files/WavTexts.h"
+#include "files/WavWriter.h"
 
 #include <span>
 

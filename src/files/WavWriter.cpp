@@ -1,7 +1,7 @@
-#include "WavWriter.h"
+#include "files/WavWriter.h"
 
-#include "LittleEndian.h"
-#include "WavTexts.h"
+#include "files/LittleEndian.h"
+#include "files/WavTexts.h"
 
 #include <algorithm>
 #include <array>

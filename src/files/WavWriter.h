@@ -1,9 +1,9 @@
 #pragma once
 
-#include "RiffChunk.h"
-#include "RiffWriter.h"
-#include "SaveRate.h"
-#include "TemporaryFile.h"
+#include "files/RiffChunk.h"
+#include "files/RiffWriter.h"
+#include "files/SaveRate.h"
+#include "files/TemporaryFile.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,3 +1,3 @@
-#include "MidiAlerts.h"
+#include "midi/MidiAlerts.h"
 
 MidiAlerts::~MidiAlerts() = default;

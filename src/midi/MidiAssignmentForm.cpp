@@ -1,6 +1,6 @@
-#include "MidiAssignmentForm.h"
+#include "midi/MidiAssignmentForm.h"
 
-#include "ControlTable.h"
+#include "core/ControlTable.h"
 
 namespace midi_assignment_form {
 

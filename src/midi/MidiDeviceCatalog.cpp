@@ -1,7 +1,7 @@
-#include "MidiDeviceCatalog.h"
+#include "midi/MidiDeviceCatalog.h"
 
-#include "RtMidiBackends.h"
-#include "RtMidiErrorTrap.h"
+#include "midi/RtMidiBackends.h"
+#include "midi/RtMidiErrorTrap.h"
 
 #include <memory>
 

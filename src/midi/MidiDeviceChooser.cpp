@@ -1,3 +1,3 @@
-#include "MidiDeviceChooser.h"
+#include "midi/MidiDeviceChooser.h"
 
 MidiDeviceChooser::~MidiDeviceChooser() = default;

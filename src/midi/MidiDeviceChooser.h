@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiDeviceSettings.h"
+#include "midi/MidiDeviceSettings.h"
 
 #include <string>
 #include <vector>

@@ -1,3 +1,3 @@
-#include "MidiEchoTarget.h"
+#include "midi/MidiEchoTarget.h"
 
 MidiEchoTarget::~MidiEchoTarget() = default;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiAssignment.h"
+#include "core/MidiAssignment.h"
 
 #include <array>
 

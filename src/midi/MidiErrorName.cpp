@@ -1,4 +1,4 @@
-#include "MidiErrorName.h"
+#include "midi/MidiErrorName.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
-#include "MidiInputPort.h"
+#include "midi/MidiInputPort.h"
 
-#include "MidiErrorName.h"
-#include "MidiInputQueue.h"
-#include "RtMidiErrorTrap.h"
-#include "RtMidiPort.h"
+#include "midi/MidiErrorName.h"
+#include "midi/MidiInputQueue.h"
+#include "midi/RtMidiErrorTrap.h"
+#include "midi/RtMidiPort.h"
 
 MidiInputPort::MidiInputPort(MidiInputQueue& queue)
     : queue_(queue), trap_(std::make_unique<RtMidiErrorTrap>()) {}

@@ -1,4 +1,4 @@
-#include "MidiInputQueue.h"
+#include "midi/MidiInputQueue.h"
 
 void MidiInputQueue::receive(const unsigned char* data, std::size_t count) {
     const MidiMessage message = MidiMessage::fromBytes(data, count);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MidiMessage.h"
-#include "SpscQueue.h"
-#include "WakeupSignal.h"
+#include "midi/MidiMessage.h"
+#include "rt/SpscQueue.h"
+#include "rt/WakeupSignal.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "MidiLink.h"
+#include "midi/MidiLink.h"
 
-#include "MidiErrorName.h"
-#include "WakeupSignal.h"
+#include "midi/MidiErrorName.h"
+#include "rt/WakeupSignal.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "MidiAlerts.h"
-#include "MidiDeviceCatalog.h"
-#include "MidiDeviceChooser.h"
-#include "MidiDeviceSettings.h"
-#include "MidiEchoTarget.h"
-#include "MidiInputPort.h"
-#include "MidiInputQueue.h"
-#include "MidiOutputPort.h"
+#include "midi/MidiAlerts.h"
+#include "midi/MidiDeviceCatalog.h"
+#include "midi/MidiDeviceChooser.h"
+#include "midi/MidiDeviceSettings.h"
+#include "midi/MidiEchoTarget.h"
+#include "midi/MidiInputPort.h"
+#include "midi/MidiInputQueue.h"
+#include "midi/MidiOutputPort.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "MidiMapping.h"
+#include "midi/MidiMapping.h"
 
-#include "MidiLink.h"
+#include "midi/MidiLink.h"
 
 namespace {
 

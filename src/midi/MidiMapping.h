@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CommandDispatcher.h"
-#include "MidiEchoTarget.h"
-#include "MidiMessage.h"
-#include "VocoderCore.h"
+#include "core/CommandDispatcher.h"
+#include "core/VocoderCore.h"
+#include "midi/MidiEchoTarget.h"
+#include "midi/MidiMessage.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "MidiMessage.h"
+#include "midi/MidiMessage.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "MidiOutputPort.h"
+#include "midi/MidiOutputPort.h"
 
-#include "MidiErrorName.h"
-#include "RtMidiErrorTrap.h"
-#include "RtMidiPort.h"
+#include "midi/MidiErrorName.h"
+#include "midi/RtMidiErrorTrap.h"
+#include "midi/RtMidiPort.h"
 
 MidiOutputPort::MidiOutputPort() : trap_(std::make_unique<RtMidiErrorTrap>()) {}
 

@@ -1,4 +1,4 @@
-#include "MidiSettingsCommand.h"
+#include "midi/MidiSettingsCommand.h"
 
 void runMidiSettings(VocoderCore& core, MidiLink& link, MidiDeviceChooser& dialog) {
     link.PutSlots(core.midiSlots);

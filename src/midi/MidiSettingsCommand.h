@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MidiDeviceChooser.h"
-#include "MidiLink.h"
-#include "VocoderCore.h"
+#include "core/VocoderCore.h"
+#include "midi/MidiDeviceChooser.h"
+#include "midi/MidiLink.h"
 
 // The work of the "MIDI" button (CommandHost::configureMidi): the link is handed the core's
 // assignment table and both channel settings, its device dialog runs, and the table and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiDeviceCatalog.h"
+#include "midi/MidiDeviceCatalog.h"
 
 #include <array>
 #include <rtmidi/RtMidi.h>

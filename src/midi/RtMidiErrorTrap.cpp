@@ -1,6 +1,6 @@
-#include "RtMidiErrorTrap.h"
+#include "midi/RtMidiErrorTrap.h"
 
-#include "MidiErrorName.h"
+#include "midi/MidiErrorName.h"
 
 #include <array>
 #include <utility>

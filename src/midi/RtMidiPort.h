@@ -1,9 +1,9 @@
 #pragma once
 
-#include "MidiDeviceCatalog.h"
-#include "MidiErrorName.h"
-#include "RtMidiBackends.h"
-#include "RtMidiErrorTrap.h"
+#include "midi/MidiDeviceCatalog.h"
+#include "midi/MidiErrorName.h"
+#include "midi/RtMidiBackends.h"
+#include "midi/RtMidiErrorTrap.h"
 
 #include <memory>
 

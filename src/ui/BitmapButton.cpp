@@ -1,7 +1,7 @@
-#include "BitmapButton.h"
+#include "ui/BitmapButton.h"
 
-#include "PanelLayout.h"
-#include "Skin.h"
+#include "ui/PanelLayout.h"
+#include "ui/Skin.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -34,7 +34,7 @@ void BitmapButton::refresh() {
     }
     if (model_.caption(index_) != shownCaption_) {
         shownCaption_ = model_.caption(index_);
-        emit captionChanged(index_);
+        Q_EMIT captionChanged(index_);
     }
 }
 
@@ -63,7 +63,7 @@ void BitmapButton::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && rect().contains(event->position().toPoint());
     pressed_ = false;
     event->accept();
-    if (click) emit clicked(commandId());
+    if (click) Q_EMIT clicked(commandId());
 }
 
 void BitmapButton::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -74,7 +74,7 @@ void BitmapButton::mouseDoubleClickEvent(QMouseEvent* event) {
     // The release that ends the double click is not a second click.
     pressed_ = false;
     event->accept();
-    emit doubleClicked(commandId());
+    Q_EMIT doubleClicked(commandId());
 }
 
 void BitmapButton::keyPressEvent(QKeyEvent* event) {

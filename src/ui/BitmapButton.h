@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlModel.h"
+#include "core/ControlModel.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -25,7 +25,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void clicked(int commandId);
     // The second press of a double click; the first press has already sent clicked().
     void doubleClicked(int commandId);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlTable.h"
+#include "core/ControlTable.h"
 
 #include <QPoint>
 #include <QRect>

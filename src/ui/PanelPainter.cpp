@@ -1,7 +1,7 @@
-#include "PanelPainter.h"
+#include "ui/PanelPainter.h"
 
-#include "PanelLayout.h"
-#include "Skin.h"
+#include "ui/PanelLayout.h"
+#include "ui/Skin.h"
 
 #include <QPainter>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlModel.h"
+#include "core/ControlModel.h"
 
 #include <QColor>
 #include <QFont>

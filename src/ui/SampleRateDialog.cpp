@@ -1,4 +1,4 @@
-#include "SampleRateDialog.h"
+#include "ui/SampleRateDialog.h"
 
 #include <QGridLayout>
 #include <QLabel>

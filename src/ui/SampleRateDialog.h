@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SaveRate.h"
+#include "files/SaveRate.h"
 
 #include <QDialog>
 #include <optional>

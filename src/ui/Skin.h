@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SkinCatalog.h"
+#include "ui/SkinCatalog.h"
 
 #include <QIcon>
 #include <QPixmap>

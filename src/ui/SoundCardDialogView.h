@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SoundCardDialog.h"
+#include "audio/SoundCardDialog.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "SourceSelectDialog.h"
+#include "ui/SourceSelectDialog.h"
 
 #include <QGridLayout>
 #include <QPushButton>

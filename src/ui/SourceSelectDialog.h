@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SourceChoice.h"
+#include "files/SourceChoice.h"
 
 #include <QDialog>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "SpectrumDisplay.h"
+#include "ui/SpectrumDisplay.h"
 
-#include "PanelLayout.h"
-#include "Skin.h"
+#include "ui/PanelLayout.h"
+#include "ui/Skin.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -143,5 +143,5 @@ void SpectrumDisplay::editAt(int y) {
     if (entry == map_[at(selected_)]) return;
     map_[at(selected_)] = entry;
     update(columnRect(selected_));
-    emit mapEdited();
+    Q_EMIT mapEdited();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "engine/Engine.h"
 
 #include <QWidget>
 #include <array>
@@ -43,7 +43,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     // The user changed an entry of the map with the mouse.
     void mapEdited();
 

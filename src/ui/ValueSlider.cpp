@@ -1,7 +1,7 @@
-#include "ValueSlider.h"
+#include "ui/ValueSlider.h"
 
-#include "PanelLayout.h"
-#include "Skin.h"
+#include "ui/PanelLayout.h"
+#include "ui/Skin.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandDispatcher.h"
-#include "ControlModel.h"
+#include "core/ControlModel.h"
+#include "core/SlaveMode.h"
 
 #include <QWidget>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // convert in the callback.
 
 #include "JackTestClient.h"
-#include "WaveDuplex.h"
+#include "audio/WaveDuplex.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 // At the engine rate the output must be, block for block, what the offline path makes from
 // the same signal; at 48 kHz (converted in the callbacks) it must keep its level and flow.
 
-#include "BlockLoop.h"
-#include "ControlTable.h"
+#include "core/BlockLoop.h"
+#include "core/ControlTable.h"
 #include "JackTestClient.h"
-#include "LiveLoop.h"
+#include "audio/LiveLoop.h"
 #include "LivePump.h"
-#include "NullCommandHost.h"
-#include "CommandDispatcher.h"
+#include "core/CommandDispatcher.h"
+#include "core/NullCommandHost.h"
 
 #include <gtest/gtest.h>
 
@@ -164,9 +164,9 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
         while (onset < heard.size() && std::abs(heard[onset]) < 50) ++onset;
         const std::size_t voice = std::size_t(7.0 * rate);
         ASSERT_LT(onset + voice, heard.size());
-        const double live = rms(heard, onset, onset + voice);
+        const double heardRms = rms(heard, onset, onset + voice);
         const double reference = rms(expected, 0, std::size_t(7.0 * kEngineRate));
-        EXPECT_NEAR(20 * std::log10(live / reference), 0.0, 1.0);
+        EXPECT_NEAR(20 * std::log10(heardRms / reference), 0.0, 1.0);
         const std::size_t window = std::size_t(rate / 50);
         std::size_t gap = onset + window;
         while (gap + window < onset + voice && rms(heard, gap, gap + window) > reference / 20) gap += window;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BlockEvents.h"
-#include "LiveLoop.h"
-#include "WakeupSignal.h"
+#include "audio/LiveLoop.h"
+#include "core/BlockEvents.h"
+#include "rt/WakeupSignal.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -3,14 +3,14 @@
 // while a scripted session presses every button, switches every bank and carrier, loads a
 // file and saves the recording, on a real JACK server and on the internal clock.
 
-#include "AudioThread.h"
-#include "BlockLoop.h"
-#include "CommandDispatcher.h"
-#include "NullCommandHost.h"
-#include "ControlTable.h"
-#include "LiveLoop.h"
+#include "audio/LiveLoop.h"
+#include "core/BlockLoop.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
+#include "core/NullCommandHost.h"
+#include "rt/AudioThread.h"
 #include "LivePump.h"
-#include "WavFiles.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <gtest/gtest.h>

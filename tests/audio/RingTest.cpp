@@ -1,6 +1,6 @@
-#include "InputRing.h"
-#include "OutputRing.h"
-#include "WakeupSignal.h"
+#include "audio/InputRing.h"
+#include "audio/OutputRing.h"
+#include "rt/WakeupSignal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "SoundCardDialog.h"
-#include "WaveDuplex.h"
+#include "audio/SoundCardDialog.h"
+#include "audio/WaveDuplex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Nsp.h"
+#include "dsp/Nsp.h"
 #include "NspReports.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "BiquadCascade.h"
-#include "Nsp.h"
+#include "dsp/BiquadCascade.h"
+#include "dsp/Nsp.h"
 #include "NspReports.h"
 
 #include <gtest/gtest.h>

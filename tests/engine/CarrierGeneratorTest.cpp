@@ -1,5 +1,5 @@
-#include "CarrierGenerator.h"
-#include "ChannelBank.h"
+#include "engine/CarrierGenerator.h"
+#include "engine/ChannelBank.h"
 #include "NspReports.h"
 
 #include <gtest/gtest.h>

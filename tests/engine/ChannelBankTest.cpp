@@ -1,4 +1,4 @@
-#include "ChannelBank.h"
+#include "engine/ChannelBank.h"
 #include "NspReports.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "FastCarrierGenerator.h"
+#include "engine/FastCarrierGenerator.h"
 
-#include "CarrierGenerator.h"
-#include "ChannelBank.h"
+#include "engine/CarrierGenerator.h"
+#include "engine/ChannelBank.h"
 #include "NspReports.h"
 
 #include <array>

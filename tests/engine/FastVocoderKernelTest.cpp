@@ -1,8 +1,8 @@
-#include "FastVocoderKernel.h"
+#include "engine/FastVocoderKernel.h"
 
-#include "ChannelBank.h"
+#include "engine/ChannelBank.h"
 #include "NspReports.h"
-#include "VocoderKernel.h"
+#include "engine/VocoderKernel.h"
 
 #include <algorithm>
 #include <array>

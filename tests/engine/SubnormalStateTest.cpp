@@ -1,4 +1,4 @@
-#include "SubnormalState.h"
+#include "engine/SubnormalState.h"
 
 #include <array>
 #include <bit>

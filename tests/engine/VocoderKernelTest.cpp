@@ -1,6 +1,6 @@
-#include "ChannelBank.h"
+#include "engine/ChannelBank.h"
 #include "NspReports.h"
-#include "VocoderKernel.h"
+#include "engine/VocoderKernel.h"
 
 #include <gtest/gtest.h>
 

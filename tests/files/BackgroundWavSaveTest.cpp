@@ -1,8 +1,8 @@
-#include "BackgroundWavSave.h"
+#include "files/BackgroundWavSave.h"
 #include "FileSizeLimit.h"
 
 #include "Unprivileged.h"
-#include "WavFiles.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>

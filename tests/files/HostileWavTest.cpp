@@ -5,7 +5,7 @@
 // multiple of what the file holds, whatever its headers claim.
 
 #include "AllocationCounter.h"
-#include "WavFiles.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <algorithm>

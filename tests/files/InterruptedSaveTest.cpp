@@ -3,13 +3,13 @@
 // WAV recording to the same two paths over and over, alternating between two versions, and
 // is killed with SIGKILL after a random delay, hundreds of times.
 
-#include "CommandDispatcher.h"
-#include "ControlTable.h"
-#include "NullCommandHost.h"
-#include "SettingsFile.h"
-#include "TemporaryFile.h"
-#include "VocoderCore.h"
-#include "WavFiles.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
+#include "core/NullCommandHost.h"
+#include "core/VocoderCore.h"
+#include "files/TemporaryFile.h"
+#include "files/WavFiles.h"
+#include "session/SettingsFile.h"
 #include "WavTestSupport.h"
 
 #include <csignal>

@@ -1,8 +1,8 @@
-#include "RecordingEncoder.h"
+#include "files/RecordingEncoder.h"
 
-#include "HalfBandUpsampler.h"
-#include "LittleEndian.h"
-#include "Sample16.h"
+#include "files/HalfBandUpsampler.h"
+#include "files/LittleEndian.h"
+#include "files/Sample16.h"
 #include "WavTestSupport.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "RiffWriter.h"
+#include "files/RiffWriter.h"
 #include "WavTestSupport.h"
 
 #include <cstdio>

@@ -2,13 +2,13 @@
 // it was, the reason is given once, no temporary file stays behind, and a recording that
 // could not be saved is still there for another try.
 
-#include "CommandDispatcher.h"
+#include "core/CommandDispatcher.h"
 #include "FileSizeLimit.h"
-#include "NullCommandHost.h"
-#include "SettingsFile.h"
+#include "core/NullCommandHost.h"
+#include "session/SettingsFile.h"
 #include "Unprivileged.h"
-#include "VocoderCore.h"
-#include "WavFiles.h"
+#include "core/VocoderCore.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>

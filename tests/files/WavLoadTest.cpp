@@ -1,4 +1,4 @@
-#include "WavFiles.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "BiquadCascade.h"
-#include "FilterCoefficients.h"
-#include "WavFiles.h"
+#include "dsp/BiquadCascade.h"
+#include "engine/FilterCoefficients.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "BiquadCascade.h"
+#include "dsp/BiquadCascade.h"
 #include "FileSizeLimit.h"
-#include "FilterCoefficients.h"
-#include "WavFiles.h"
+#include "engine/FilterCoefficients.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>

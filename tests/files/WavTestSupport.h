@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileBlock.h"
+#include "engine/FileBlock.h"
 #include "NspReports.h"
-#include "WavDialogs.h"
+#include "files/WavDialogs.h"
 
 #include <cstdint>
 #include <deque>

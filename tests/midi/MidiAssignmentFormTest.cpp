@@ -1,4 +1,4 @@
-#include "MidiAssignmentForm.h"
+#include "midi/MidiAssignmentForm.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 // interface, exactly as the window does.
 
 #include "JackMidiTestClient.h"
-#include "MidiLink.h"
-#include "MidiMapping.h"
-#include "MidiSettingsCommand.h"
+#include "midi/MidiLink.h"
+#include "midi/MidiMapping.h"
+#include "midi/MidiSettingsCommand.h"
 #include "MidiTestSupport.h"
-#include "WakeupSignal.h"
+#include "rt/WakeupSignal.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,9 +1,9 @@
 // What a MidiLink does before any port is open, and the pieces of a message that need no
 // MIDI layer. Opening, sending and receiving are tested against a JACK server.
 
-#include "MidiLink.h"
+#include "midi/MidiLink.h"
 
-#include "MidiErrorName.h"
+#include "midi/MidiErrorName.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
-#include "MidiMapping.h"
+#include "midi/MidiMapping.h"
 
-#include "MidiInputQueue.h"
+#include "midi/MidiInputQueue.h"
 #include "MidiTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "NullCommandHost.h"
-#include "MidiEchoTarget.h"
-#include "MidiMessage.h"
+#include "core/NullCommandHost.h"
+#include "midi/MidiEchoTarget.h"
+#include "midi/MidiMessage.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Nsp.h"
+#include "dsp/Nsp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "RenderJob.h"
 
 #include "RenderOptions.h"
-#include "WavFiles.h"
+#include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "PaintCounter.h"
 #include "PanelFixture.h"
-#include "Skin.h"
+#include "ui/Skin.h"
 
 #include <QImage>
 #include <QKeyEvent>

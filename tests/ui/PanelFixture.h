@@ -1,11 +1,11 @@
 #pragma once
 
-#include "BitmapButton.h"
-#include "CommandDispatcher.h"
-#include "NullCommandHost.h"
-#include "PanelLayout.h"
-#include "ValueSlider.h"
-#include "VocoderCore.h"
+#include "core/CommandDispatcher.h"
+#include "core/NullCommandHost.h"
+#include "core/VocoderCore.h"
+#include "ui/BitmapButton.h"
+#include "ui/PanelLayout.h"
+#include "ui/ValueSlider.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "ControlModel.h"
-#include "PanelLayout.h"
-#include "PanelPainter.h"
-#include "Skin.h"
-#include "VocoderCore.h"
+#include "core/ControlModel.h"
+#include "core/VocoderCore.h"
+#include "ui/PanelLayout.h"
+#include "ui/PanelPainter.h"
+#include "ui/Skin.h"
 
 #include <QImage>
 #include <QPainter>

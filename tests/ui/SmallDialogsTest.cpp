@@ -1,5 +1,5 @@
-#include "SampleRateDialog.h"
-#include "SourceSelectDialog.h"
+#include "ui/SampleRateDialog.h"
+#include "ui/SourceSelectDialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -86,8 +86,8 @@ TEST_P(SourceDialog, AskReturnsTheButtonPressed) {
 INSTANTIATE_TEST_SUITE_P(BothSources, SourceDialog,
                          ::testing::Values(SourceSelectDialog::Purpose::Modulator,
                                            SourceSelectDialog::Purpose::Carrier),
-                         [](const ::testing::TestParamInfo<SourceSelectDialog::Purpose>& info) {
-                             return info.param == SourceSelectDialog::Purpose::Modulator ? "Modulator"
+                         [](const ::testing::TestParamInfo<SourceSelectDialog::Purpose>& purpose) {
+                             return purpose.param == SourceSelectDialog::Purpose::Modulator ? "Modulator"
                                                                                          : "Carrier";
                          });
 

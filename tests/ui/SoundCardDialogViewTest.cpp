@@ -1,4 +1,4 @@
-#include "SoundCardDialogView.h"
+#include "ui/SoundCardDialogView.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "SpectrumDisplay.h"
+#include "ui/SpectrumDisplay.h"
 
 #include "PaintCounter.h"
 

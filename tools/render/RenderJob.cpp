@@ -1,14 +1,14 @@
 #include "RenderJob.h"
 
-#include "BackgroundWavSave.h"
-#include "BlockLoop.h"
-#include "CommandDispatcher.h"
-#include "ControlTable.h"
-#include "NullCommandHost.h"
-#include "SettingsFile.h"
-#include "VocoderCore.h"
-#include "WavDialogs.h"
-#include "WavFiles.h"
+#include "core/BlockLoop.h"
+#include "core/CommandDispatcher.h"
+#include "core/ControlTable.h"
+#include "core/NullCommandHost.h"
+#include "core/VocoderCore.h"
+#include "files/BackgroundWavSave.h"
+#include "files/WavDialogs.h"
+#include "files/WavFiles.h"
+#include "session/SettingsFile.h"
 
 #include <algorithm>
 #include <memory>

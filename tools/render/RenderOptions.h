@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SaveRate.h"
-#include "SourceChoice.h"
+#include "files/SaveRate.h"
+#include "files/SourceChoice.h"
 
 #include <cstdint>
 #include <optional>

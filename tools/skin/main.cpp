@@ -3,7 +3,7 @@
 //
 //     quorvel-skin-generator <folder>      (the committed pictures live in assets/skin/)
 
-#include "SkinCatalog.h"
+#include "ui/SkinCatalog.h"
 #include "SkinPainter.h"
 
 #include <QDir>

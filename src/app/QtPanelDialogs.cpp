@@ -1,0 +1,92 @@
+#include "app/QtPanelDialogs.h"
+
+#include "ui/MidiDeviceDialog.h"
+#include "ui/SampleRateDialog.h"
+#include "ui/SoundCardDialogView.h"
+#include "ui/SourceSelectDialog.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <vector>
+
+namespace {
+
+QString q(const std::string& text) { return QString::fromStdString(text); }
+
+} // namespace
+
+QtPanelDialogs::QtPanelDialogs(QWidget* parent) : parent_(parent) {}
+QtPanelDialogs::~QtPanelDialogs() = default;
+
+std::string QtPanelDialogs::qtFilter(const std::string& filter) {
+    // Pairs of description and pattern, separated by '|', ending with "||".
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : filter) {
+        if (c == '|') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part.push_back(c);
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    std::string out;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].empty()) break;
+        if (!out.empty()) out += ";;";
+        out += parts[i];
+    }
+    return out;
+}
+
+bool QtPanelDialogs::question(const std::string& text) {
+    return QMessageBox::question(parent_, kTitle, q(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void QtPanelDialogs::message(const std::string& text) { QMessageBox::warning(parent_, kTitle, q(text)); }
+
+std::optional<std::filesystem::path> QtPanelDialogs::openFile(const std::string& title, const std::string& filter) {
+    const QString chosen = QFileDialog::getOpenFileName(parent_, q(title), QString(), q(qtFilter(filter)));
+    if (chosen.isEmpty()) return std::nullopt;
+    return std::filesystem::path(chosen.toStdString());
+}
+
+std::optional<std::filesystem::path> QtPanelDialogs::saveFile(const std::string& defaultExtension,
+                                                              const std::string& filter) {
+    QFileDialog dialog(parent_, "Save As", QString(), q(qtFilter(filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(q(defaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
+std::optional<SourceChoice> QtPanelDialogs::selectSource(const std::string& title) {
+    const bool carrier = title.find("Carrier") != std::string::npos;
+    return SourceSelectDialog::ask(carrier ? SourceSelectDialog::Purpose::Carrier : SourceSelectDialog::Purpose::Modulator,
+                                   parent_);
+}
+
+std::optional<SaveRate> QtPanelDialogs::selectSaveRate() { return SampleRateDialog::ask(parent_); }
+
+bool QtPanelDialogs::soundCard(SoundCardDialog& model) { return SoundCardDialogView::ask(model, parent_); }
+
+MidiDeviceChooser& QtPanelDialogs::midiDevices() {
+    if (!midi_) midi_ = std::make_unique<MidiDeviceDialog>(parent_);
+    return *midi_;
+}
+
+bool QtPanelDialogs::openManual(const std::filesystem::path& page) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page.string())));
+}
+
+bool QtPanelDialogs::libraryError(const std::string& title, const std::string& text, bool parentMode) {
+    if (parentMode)
+        return QMessageBox::critical(nullptr, q(title), q(text), QMessageBox::Ok | QMessageBox::Cancel) ==
+               QMessageBox::Cancel;
+    return QMessageBox::critical(nullptr, q(title), q(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}

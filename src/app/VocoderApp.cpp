@@ -1,0 +1,88 @@
+#include "app/VocoderApp.h"
+
+#include "app/VocoderWindow.h"
+#include "session/SettingsFile.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include <iostream>
+
+VocoderApp::CommandLine VocoderApp::parse(const std::vector<std::string>& args) {
+    CommandLine line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            line.help = true;
+        } else if (arg == "--version") {
+            line.version = true;
+        } else if (arg == "--session") {
+            if (i + 1 >= args.size()) {
+                line.error = "--session needs a file";
+                return line;
+            }
+            line.session = args[++i];
+        } else if (arg.rfind("--session=", 0) == 0) {
+            line.session = arg.substr(10);
+        } else {
+            line.error = "unknown option \"" + arg + "\"";
+            return line;
+        }
+    }
+    return line;
+}
+
+std::string VocoderApp::usage() {
+    return "Usage: quorvel [--session FILE]\n"
+           "\n"
+           "QUORVEL, an 18-channel real-time vocoder. The panel's state is kept in a session\n"
+           "file, read at start and written when the program closes.\n"
+           "\n"
+           "  --session FILE   use FILE as the session file (default: " +
+           sessionFilePath().string() +
+           ")\n"
+           "  --version        print the version and exit\n"
+           "  --help           this text\n"
+           "\n"
+           "quorvel-render vocodes WAV files from the command line with the same engine.\n";
+}
+
+std::filesystem::path VocoderApp::manualPage(const std::filesystem::path& programFolder) {
+    std::error_code error;
+    const std::filesystem::path installed = programFolder / ".." / "share" / "doc" / "quorvel" / "manual" / "index.html";
+    if (std::filesystem::exists(installed, error)) return std::filesystem::weakly_canonical(installed, error);
+    const std::filesystem::path source = std::filesystem::path(QUORVEL_SOURCE_DIR) / "docs" / "manual" / "index.html";
+    if (std::filesystem::exists(source, error)) return source;
+    return {};
+}
+
+int VocoderApp::run(int argc, char** argv) {
+    const CommandLine line = parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (!line.error.empty()) {
+        std::cerr << "quorvel: " << line.error << "\nTry 'quorvel --help'.\n";
+        return 2;
+    }
+    if (line.help) {
+        std::cout << usage();
+        return 0;
+    }
+    if (line.version) {
+        std::cout << "QUORVEL " << kVersion << '\n';
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("QUORVEL");
+    QApplication::setApplicationVersion(kVersion);
+    QApplication::setDesktopFileName("quorvel");
+
+    VocoderWindow::Options options;
+    options.sessionFile = line.session.empty() ? sessionFilePath() : line.session;
+    options.manual = manualPage(QApplication::applicationDirPath().toStdString());
+    VocoderWindow window(options);
+    // At system shutdown the close question is asked too.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) { window.close(); });
+    window.show();
+    return app.exec();
+}

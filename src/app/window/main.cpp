@@ -1,3 +1,0 @@
-#include "VocoderApp.h"
-
-int main(int argc, char** argv) { return VocoderApp::run(argc, argv); }

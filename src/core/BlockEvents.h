@@ -1,0 +1,21 @@
+#pragma once
+
+#include "engine/Engine.h"
+#include "engine/VocoderKernel.h"
+
+#include <array>
+#include <string>
+
+// What a pass of the block loop tells the world around it. The window repaints lamps and
+// the spectrum display; the command-line renderer only shows messages.
+// Thread: the thread that runs the loop.
+class BlockEvents {
+public:
+    virtual ~BlockEvents() = default;
+    // After the engine parameters are derived: the MIDI slider echo's moment.
+    virtual void parametersUpdated() {}
+    // A message box with this text.
+    virtual void showMessage(const std::string& text) = 0;
+    // Every 18 blocks: the channel values for the spectrum display.
+    virtual void spectrumDue(const std::array<double, kChannels>& values) { (void)values; }
+};

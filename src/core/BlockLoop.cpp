@@ -1,0 +1,170 @@
+#include "core/BlockLoop.h"
+
+#include "core/ControlTable.h"
+#include "core/EngineParamsUpdate.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+// Truncation toward zero, as the sound card's 16-bit samples take it. The kernel clips its
+// output to +-32000, so the range check only guards against a caller's wider values.
+std::int16_t toSample(double v) {
+    if (!(v > -32768.0)) return v != v ? 0 : -32768;
+    if (v > 32767.0) return 32767;
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(v));
+}
+
+} // namespace
+
+void BlockLoop::updateParameters() {
+    updateEngineParams(core_);
+    events_.parametersUpdated();
+}
+
+const FileBlock* BlockLoop::takeFileBlock(const FileBlockList& file, std::size_t& pos, bool& playing,
+                                          bool& restart, bool repeat, ControlId button, bool& usedLast) {
+    usedLast = false;
+    if (!playing) return nullptr;
+    if (file.empty()) {
+        // A double click can start a file kind that is not loaded; nothing can play.
+        playing = false;
+        core_.controls.setLitControl(button, false);
+        return nullptr;
+    }
+    if (restart || pos >= file.size()) {
+        pos = 0;
+        restart = false;
+    }
+    const FileBlock* block = &file[pos++];
+    if (pos == file.size()) {
+        usedLast = true;
+        if (repeat) {
+            pos = 0;
+        } else {
+            playing = false;
+            core_.controls.setLitControl(button, false);
+        }
+    }
+    return block;
+}
+
+void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, const FileBlock* modulatorFile,
+                             const FileBlock* carrierFile) {
+    const ControlState& s = core_.state;
+    const std::array<double, kChannels>& value = core_.kernel.values();
+    const bool unvoiced = s.voicedUnvoicedOn && value[0] + value[1] < value[16] && value[16] > 50;
+    CRandom& random = core_.random;
+
+    for (int n = 0; n < BLOCK_SIZE; ++n) {
+        double left = 0, right = 0;
+        if (input) {
+            if (sixteenBitInput) {
+                const std::uint8_t* frame = input->bytes.data() + 4 * n;
+                left = static_cast<std::int16_t>(frame[0] | frame[1] << 8);
+                right = static_cast<std::int16_t>(frame[2] | frame[3] << 8);
+            } else {
+                const std::uint8_t* frame = input->bytes.data() + 2 * n;
+                left = (frame[0] - 128) * 256;
+                right = (frame[1] - 128) * 256;
+            }
+        }
+
+        double m;
+        if (modulatorFile)
+            m = modulatorFile->samples[n];
+        else if (input)
+            m = s.inputMode == 0 || s.inputMode == 2 ? left : right;
+        else
+            m = 0;
+        if (dither_) m += random.next() * 3.051850947599719e-07;
+        modulator_[n] = m;
+
+        double c;
+        if (carrierFile)
+            c = carrierFile->samples[n];
+        else if (s.carrierPulse || s.carrierChorus)
+            c = oscillator_[n];
+        else if (s.carrierNoise)
+            c = -32767 + random.next() * 2.000030518509476;
+        else if (input)
+            c = s.inputMode == 0 ? right : s.inputMode == 1 ? left : right - left;
+        else
+            c = 0;
+        if (unvoiced) c = (1 - 2.0 * random.next() / 32767) * -16383;
+        if (dither_) c += random.next() * 3.0518509475997196e-10;
+        carrier_[n] = c;
+    }
+}
+
+void BlockLoop::record(OutputBuffer& out) {
+    ControlState& s = core_.state;
+    RecordBlock* newLeft = nullptr;
+    RecordBlock* newRight = nullptr;
+    if (s.recordOn && core_.recording) {
+        Recording& r = *core_.recording;
+        try {
+            r.left.emplace_back();
+            try {
+                r.right.emplace_back();
+            } catch (const std::bad_alloc&) {
+                r.left.pop_back();
+                throw;
+            }
+            newLeft = &r.left.back();
+            newRight = &r.right.back();
+        } catch (const std::bad_alloc&) {
+            s.recordOn = false;
+            core_.controls.setLitControl(control::Rec, false);
+            events_.showMessage("Not enough memory for rec buffer");
+        }
+    }
+
+    if (s.playRecording && core_.recording) {
+        Recording& r = *core_.recording;
+        if (s.playRestart) {
+            r.playPos = 0;
+            s.playRestart = false;
+        }
+        const RecordBlock* playLeft = r.playPos < r.left.size() ? &r.left[r.playPos] : nullptr;
+        const RecordBlock* playRight = r.playPos < r.right.size() ? &r.right[r.playPos] : nullptr;
+        ++r.playPos;
+        if (r.playPos >= r.left.size() || r.playPos >= r.right.size()) s.playRecording = false;
+        for (int n = 0; n < BLOCK_SIZE; ++n) {
+            out.samples[2 * n] = playLeft ? toSample(playLeft->samples[n]) : 0;
+            out.samples[2 * n + 1] = playRight ? toSample(playRight->samples[n]) : 0;
+        }
+        return;
+    }
+    s.playRecording = false;
+    for (int n = 0; n < BLOCK_SIZE; ++n) {
+        out.samples[2 * n] = toSample(left_[n]);
+        out.samples[2 * n + 1] = toSample(right_[n]);
+    }
+    if (newLeft) {
+        newLeft->samples = left_;
+        newRight->samples = right_;
+    }
+}
+
+void BlockLoop::process(const InputBuffer* input, bool sixteenBitInput, OutputBuffer& out) {
+    ControlState& s = core_.state;
+    inputMissing_ = input == nullptr;
+
+    const FileBlock* modulatorFile =
+        takeFileBlock(core_.modulatorFile, core_.modulatorFilePos, s.playModulatorFile, s.modulatorFileRestart,
+                      s.repeatModulatorFile, control::PlayModulator, lastModulatorBlock_);
+    const FileBlock* carrierFile =
+        takeFileBlock(core_.carrierFile, core_.carrierFilePos, s.playCarrierFile, s.carrierFileRestart,
+                      s.repeatCarrierFile, control::PlayCarrier, lastCarrierBlock_);
+
+    core_.generator.generate(core_.params, core_.kernel.values(), oscillator_.data());
+    core_.params.shTick = core_.generator.shTick();
+
+    buildSamples(input, sixteenBitInput, modulatorFile, carrierFile);
+    overloads_ = core_.kernel.process(core_.params, carrier_.data(), modulator_.data(), left_.data(), right_.data());
+    record(out);
+
+    if (++blockCounter_ % 18 == 0) events_.spectrumDue(core_.kernel.values());
+}

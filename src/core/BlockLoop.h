@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/BlockEvents.h"
+#include "core/VocoderCore.h"
+#include "core/WaveBuffers.h"
+#include "engine/Engine.h"
+#include "engine/VocoderKernel.h"
+
+#include <array>
+#include <cstdint>
+
+// One block of the vocoder from the controls to 16-bit stereo: engine parameters, file
+// playback, the carrier generator, the modulator and carrier samples for the input mode
+// and carrier buttons, the kernel, recording, and playback of the recording. The live loop
+// runs it for every output buffer the sound card hands back; the command-line renderer
+// runs it with no sound card at all. Both run this same code.
+// Thread: the thread that owns the core.
+class BlockLoop {
+public:
+    BlockLoop(VocoderCore& core, BlockEvents& events) : core_(core), events_(events) {}
+
+    // The engine parameters for the coming pass; the first step of every pass, even one
+    // that a resetting device then drops.
+    void updateParameters();
+
+    // The rest of the pass: `input` is the oldest filled input buffer, or null when none
+    // was queued. Writes 64 frames into `out`.
+    void process(const InputBuffer* input, bool sixteenBitInput, OutputBuffer& out);
+
+    // Leaves out the tiny random additions to the modulator and carrier samples (they
+    // exist to keep the filters out of denormal numbers; a render may want exact zeros).
+    void setDither(bool on) { dither_ = on; }
+
+    bool inputMissing() const { return inputMissing_; }
+    std::uint64_t blockCounter() const { return blockCounter_; }
+    const Overloads& overloads() const { return overloads_; }
+    // Whether this pass took the last block of the modulator or carrier file.
+    bool usedLastModulatorBlock() const { return lastModulatorBlock_; }
+    bool usedLastCarrierBlock() const { return lastCarrierBlock_; }
+
+    const std::array<double, BLOCK_SIZE>& modulatorBlock() const { return modulator_; }
+    const std::array<double, BLOCK_SIZE>& carrierBlock() const { return carrier_; }
+    const std::array<double, BLOCK_SIZE>& outputLeft() const { return left_; }
+    const std::array<double, BLOCK_SIZE>& outputRight() const { return right_; }
+
+private:
+    // Takes this pass's block of a playing file, or null when the file does not play.
+    const FileBlock* takeFileBlock(const FileBlockList& file, std::size_t& pos, bool& playing, bool& restart,
+                                   bool repeat, ControlId button, bool& usedLast);
+    void buildSamples(const InputBuffer* input, bool sixteenBitInput, const FileBlock* modulatorFile,
+                      const FileBlock* carrierFile);
+    void record(OutputBuffer& out);
+
+    VocoderCore& core_;
+    BlockEvents& events_;
+    bool dither_ = true;
+    bool inputMissing_ = false;
+    bool lastModulatorBlock_ = false;
+    bool lastCarrierBlock_ = false;
+    std::uint64_t blockCounter_ = 0;
+    Overloads overloads_;
+    std::array<double, BLOCK_SIZE> modulator_{};
+    std::array<double, BLOCK_SIZE> carrier_{};
+    std::array<double, BLOCK_SIZE> oscillator_{};
+    std::array<double, BLOCK_SIZE> left_{};
+    std::array<double, BLOCK_SIZE> right_{};
+};

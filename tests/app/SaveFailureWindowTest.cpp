@@ -1,0 +1,186 @@
+// What the user sees when a save fails in the window: one message with the reason, the
+// file that was there unchanged, and, for a recording, the recording still there for
+// another try. The disk is made full with a file size limit (which binds root too) and a
+// folder read-only by its permissions (for an unprivileged user).
+
+#include "core/ControlTable.h"
+#include "ui/BitmapButton.h"
+#include "FileSizeLimit.h"
+#include "ScriptedPanelDialogs.h"
+#include "Unprivileged.h"
+#include "app/VocoderWindow.h"
+#include "WindowDriving.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOld = "old contents\n";
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class WindowSaveFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder =
+            fs::temp_directory_path() / ("quorvel-save-failure-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        session = folder / "session.set";
+        settings = folder / "sound.set";
+        take = folder / "take.wav";
+        for (const fs::path& p : {session, settings, take}) std::ofstream(p, std::ios::binary) << kOld;
+    }
+    void TearDown() override {
+        window.reset();
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder);
+    }
+
+    VocoderWindow& open() {
+        VocoderWindow::Options options;
+        options.sessionFile = session;
+        window = std::make_unique<VocoderWindow>(options, std::make_unique<ScriptedPanelDialogs>(script));
+        window->show();
+        return *window;
+    }
+    void click(ControlId id) { clickButton(*window, id); }
+    void runFor(int ms) { runEventLoopFor(ms); }
+    bool closeWindow() {
+        script.questions.push_back(true);
+        QCloseEvent event;
+        QApplication::sendEvent(window.get(), &event);
+        return event.isAccepted();
+    }
+    void makeFolderReadOnly() {
+        using p = fs::perms;
+        fs::permissions(folder, p::owner_read | p::owner_exec | p::group_read | p::group_exec |
+                                    p::others_read | p::others_exec);
+    }
+    // Some 300 ms of sound on the internal clock, recorded.
+    std::size_t record(VocoderWindow& w) {
+        SoundCardChoice clock;
+        clock.outputChoice = int(AudioDeviceCatalog::scan().outputs().size()); // the last entry
+        clock.bufferSlider = 8;
+        script.soundCards.push_back(clock);
+        QTest::keyClick(&w, Qt::Key_S);
+        runFor(50);
+        click(control::Rec);
+        runFor(300);
+        click(control::Rec);
+        return w.core().recording ? w.core().recording->left.size() : 0;
+    }
+
+    fs::path folder, session, settings, take;
+    ScriptedPanelDialogs::Script script;
+    std::unique_ptr<VocoderWindow> window;
+};
+
+TEST_F(WindowSaveFailure, SettingsOnAFullDiskSayWhyOnceAndKeepTheOldFile) {
+    open();
+    script.saveAnswers.push_back(settings);
+    {
+        FileSizeLimit full(100);
+        click(control::SaveSettings);
+    }
+    EXPECT_EQ(script.messages, std::vector<std::string>{"The settings could not be saved: cannot write " +
+                                                        settings.string() + ": File too large"});
+    EXPECT_EQ(readText(settings), kOld);
+}
+
+TEST_F(WindowSaveFailure, SettingsInAReadOnlyFolderSayWhyOnceAndKeepTheOldFile) {
+    open();
+    makeFolderReadOnly();
+    script.saveAnswers.push_back(settings);
+    {
+        Unprivileged user;
+        click(control::SaveSettings);
+    }
+    EXPECT_EQ(script.messages,
+              std::vector<std::string>{"The settings could not be saved: cannot create a file in " +
+                                       folder.string() + ": Permission denied"});
+    EXPECT_EQ(readText(settings), kOld);
+}
+
+TEST_F(WindowSaveFailure, TheSessionOnAFullDiskSaysWhyOnceAtCloseAndKeepsTheOldFile) {
+    open();
+    click(control::Eq);
+    {
+        FileSizeLimit full(0);
+        EXPECT_TRUE(closeWindow());
+    }
+    EXPECT_EQ(script.messages, std::vector<std::string>{"The session could not be saved: cannot write " +
+                                                        session.string() + ": File too large"});
+    EXPECT_EQ(readText(session), kOld);
+}
+
+TEST_F(WindowSaveFailure, TheSessionInAReadOnlyFolderSaysWhyOnceAtCloseAndKeepsTheOldFile) {
+    open();
+    makeFolderReadOnly();
+    {
+        Unprivileged user;
+        EXPECT_TRUE(closeWindow());
+    }
+    EXPECT_EQ(script.messages,
+              std::vector<std::string>{"The session could not be saved: cannot create a file in " +
+                                       folder.string() + ": Permission denied"});
+    EXPECT_EQ(readText(session), kOld);
+}
+
+TEST_F(WindowSaveFailure, ARecordingOnAFullDiskSaysSoOnceAndStaysForAnotherTry) {
+    VocoderWindow& w = open();
+    const std::size_t blocks = record(w);
+    ASSERT_GT(blocks, 10u);
+    script.rates.push_back(SaveRate::Rate44100);
+    script.saveAnswers.push_back(take);
+    {
+        FileSizeLimit full(1024);
+        click(control::Save);
+    }
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot write wave data!"});
+    EXPECT_EQ(readText(take), kOld);
+    ASSERT_TRUE(w.core().recording);
+    EXPECT_EQ(w.core().recording->left.size(), blocks);
+    EXPECT_EQ(w.core().recording->right.size(), blocks);
+
+    // With room on the disk the same recording saves completely.
+    script.rates.push_back(SaveRate::Rate44100);
+    script.saveAnswers.push_back(take);
+    click(control::Save);
+    EXPECT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(fs::file_size(take), 46 + blocks * 1024);
+}
+
+TEST_F(WindowSaveFailure, ARecordingInAReadOnlyFolderSaysSoOnceAndStaysForAnotherTry) {
+    VocoderWindow& w = open();
+    const std::size_t blocks = record(w);
+    ASSERT_GT(blocks, 10u);
+    makeFolderReadOnly();
+    script.rates.push_back(SaveRate::Rate11025);
+    script.saveAnswers.push_back(take);
+    {
+        Unprivileged user;
+        click(control::Save);
+    }
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot create file!"});
+    EXPECT_EQ(readText(take), kOld);
+    ASSERT_TRUE(w.core().recording);
+    EXPECT_EQ(w.core().recording->left.size(), blocks);
+}
+
+} // namespace

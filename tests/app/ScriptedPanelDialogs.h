@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/PanelDialogs.h"
+#include "audio/SoundCardDialog.h"
+#include "midi/MidiDeviceChooser.h"
+#include "midi/MidiDeviceSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Answers the window's dialogs from queues a test fills, and records what was asked. A
+// question the test did not expect fails the test and is answered as cancelled, so no
+// dialog can ever wait for a user.
+class ScriptedPanelDialogs final : public PanelDialogs {
+public:
+    struct Script {
+        std::deque<bool> questions;
+        std::vector<std::string> questionsAsked;
+        std::vector<std::string> messages;
+        std::deque<std::optional<std::filesystem::path>> openAnswers, saveAnswers;
+        std::deque<std::optional<SourceChoice>> sources;
+        std::deque<std::optional<SaveRate>> rates;
+        // The sound-card dialog: the list positions to choose, or nothing for Escape.
+        std::deque<std::optional<SoundCardChoice>> soundCards;
+        // Runs while the sound-card dialog is up, after its lists were made.
+        std::function<void()> whileSoundCardDialogIsUp;
+        std::vector<std::filesystem::path> manualsOpened;
+        std::vector<std::string> libraryErrors;
+        int midiDialogs = 0;
+        // What the user does in "MIDI Device Selection", given the device lists.
+        std::function<void(const std::vector<std::string>&, const std::vector<std::string>&, MidiDeviceSettings&)>
+            midiChoice;
+    };
+
+    explicit ScriptedPanelDialogs(Script& script) : s_(script) {}
+
+    bool question(const std::string& text) override {
+        s_.questionsAsked.push_back(text);
+        if (s_.questions.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return false;
+        }
+        const bool answer = s_.questions.front();
+        s_.questions.pop_front();
+        return answer;
+    }
+    void message(const std::string& text) override { s_.messages.push_back(text); }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::string&) override {
+        return take(s_.openAnswers, "open-file dialog");
+    }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::string&) override {
+        return take(s_.saveAnswers, "save-file dialog");
+    }
+    std::optional<SourceChoice> selectSource(const std::string&) override { return take(s_.sources, "source dialog"); }
+    std::optional<SaveRate> selectSaveRate() override { return take(s_.rates, "rate dialog"); }
+    bool soundCard(SoundCardDialog& model) override {
+        model.open();
+        if (s_.whileSoundCardDialogIsUp) s_.whileSoundCardDialogIsUp();
+        const auto answer = take(s_.soundCards, "sound-card dialog");
+        if (!answer) {
+            model.escape();
+            return false;
+        }
+        model.inputSelection = answer->inputChoice;
+        model.outputSelection = answer->outputChoice;
+        model.slider = answer->bufferSlider;
+        model.sixteenBit = answer->sixteenBit;
+        model.ok();
+        return true;
+    }
+    MidiDeviceChooser& midiDevices() override { return chooser_; }
+    bool openManual(const std::filesystem::path& page) override {
+        s_.manualsOpened.push_back(page);
+        return true;
+    }
+    bool libraryError(const std::string& title, const std::string& text, bool) override {
+        s_.libraryErrors.push_back(title + "\n" + text);
+        return false;
+    }
+
+private:
+    template <typename T>
+    std::optional<T> take(std::deque<std::optional<T>>& answers, const char* what) {
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    struct Chooser final : MidiDeviceChooser {
+        explicit Chooser(Script& script) : s(script) {}
+        void choose(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                    MidiDeviceSettings& settings) override {
+            ++s.midiDialogs;
+            if (s.midiChoice) s.midiChoice(inputs, outputs, settings);
+        }
+        Script& s;
+    };
+
+    Script& s_;
+    Chooser chooser_{s_};
+};

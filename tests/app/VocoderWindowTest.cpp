@@ -1,0 +1,319 @@
+#include "core/ControlTable.h"
+#include "dsp/Nsp.h"
+#include "ui/BitmapButton.h"
+#include "ui/PanelLayout.h"
+#include "ScriptedPanelDialogs.h"
+#include "app/VocoderWindow.h"
+#include "session/SettingsFile.h"
+#include "ui/SpectrumDisplay.h"
+#include "ui/ValueSlider.h"
+#include "WindowDriving.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("quorvel-window-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        session = folder / "session.set";
+    }
+    void TearDown() override {
+        window.reset();
+        fs::remove_all(folder);
+    }
+
+    VocoderWindow& open() {
+        VocoderWindow::Options options;
+        options.sessionFile = session;
+        options.manual = folder / "manual.html";
+        window = std::make_unique<VocoderWindow>(options, std::make_unique<ScriptedPanelDialogs>(script));
+        window->show();
+        return *window;
+    }
+    void click(ControlId id) { clickButton(*window, id); }
+    void runFor(int ms) { runEventLoopFor(ms); }
+    bool closeWindow() {
+        QCloseEvent event;
+        QApplication::sendEvent(window.get(), &event);
+        return event.isAccepted();
+    }
+    // The internal clock is the one output every machine has.
+    static SoundCardChoice internalClock() {
+        SoundCardChoice c;
+        c.outputChoice = int(AudioDeviceCatalog::scan().outputs().size()); // the last entry
+        c.bufferSlider = 8;
+        return c;
+    }
+
+    fs::path folder, session;
+    ScriptedPanelDialogs::Script script;
+    std::unique_ptr<VocoderWindow> window;
+};
+
+TEST_F(Window, StartsAsAFixedPanelWithTheStartValuesWhenThereIsNoSession) {
+    VocoderWindow& w = open();
+    EXPECT_EQ(w.windowTitle(), "QUORVEL V2.00");
+    EXPECT_EQ(w.size(), QSize(640, 480));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.core().controls.parameterSlider(control::CarrierGain), 32);
+    EXPECT_EQ(w.core().controls.parameterSlider(control::PulseWidth), 8);
+    EXPECT_TRUE(w.core().controls.litControl(control::InputMR));
+    EXPECT_TRUE(w.core().controls.litControl(control::PulseCarrier));
+    EXPECT_EQ(w.core().controls.caption(buttonIndexOf(control::Preset1)), "Half");
+    EXPECT_EQ(w.device(), nullptr); // the sound card waits for the first mouse movement
+    EXPECT_EQ(w.button(0).geometry(), QRect(320, 20, 24, 19));
+    EXPECT_EQ(w.slider(0).geometry(), QRect(39, 273, 30, 182));
+    EXPECT_EQ(w.slider(18).geometry(), QRect(39, 97, 30, 118));
+    EXPECT_EQ(w.display().geometry(), QRect(260, 97, 178, 102));
+}
+
+TEST_F(Window, StartsFromTheSessionFileWhenThereIsOne) {
+    {
+        VocoderWindow& w = open();
+        click(control::WideFilter);
+        click(control::Eq);
+        w.core().controls.setParameterSlider(control::MixLevel, 40);
+        script.questions.push_back(true);
+        ASSERT_TRUE(closeWindow());
+        window.reset();
+    }
+    ASSERT_TRUE(fs::exists(session));
+    VocoderWindow& w = open();
+    EXPECT_TRUE(w.core().controls.litControl(control::WideFilter));
+    EXPECT_TRUE(w.core().state.eqOn);
+    EXPECT_EQ(w.core().filterBank.width(), FilterWidth::Wide);
+    EXPECT_EQ(w.core().controls.parameterSlider(control::MixLevel), 40);
+}
+
+TEST_F(Window, ClosingAsksAndNoKeepsItRunningWithoutSaving) {
+    open();
+    script.questions.push_back(false);
+    EXPECT_FALSE(closeWindow());
+    EXPECT_EQ(script.questionsAsked.back(), "Do you really want to stop having fun?");
+    EXPECT_FALSE(fs::exists(session));
+    script.questions.push_back(true);
+    EXPECT_TRUE(closeWindow());
+    EXPECT_TRUE(fs::exists(session)); // closed before any sound card: the session is still written
+}
+
+TEST_F(Window, ClickingButtonsGoesThroughTheDispatcherAndLightsTheLamps) {
+    VocoderWindow& w = open();
+    click(control::Smooth);
+    EXPECT_TRUE(w.core().state.smoothOn);
+    click(control::Enhance);
+    EXPECT_TRUE(w.core().state.enhanceOn);
+    EXPECT_FALSE(w.core().state.smoothOn);
+    EXPECT_FALSE(w.core().controls.litControl(control::Smooth));
+    click(control::LevelBank + 1); // Pan
+    EXPECT_EQ(w.core().state.currentBank, BankId::Pan);
+    EXPECT_EQ(w.core().controls.caption(buttonIndexOf(control::Preset1)), "Sprd ");
+    EXPECT_EQ(w.core().controls.channelSlider(0), 63); // Pan 0.0 shows 63
+    click(control::DisplayMode);
+    EXPECT_TRUE(w.display().mapMode());
+}
+
+TEST_F(Window, ASliderMovedBetweenBlocksIsNotLostWhenTheBankChanges) {
+    VocoderWindow& w = open(); // no sound card: no blocks run
+    ValueSlider& s = w.slider(3);
+    const QPoint thumb = s.thumbRect().center();
+    QTest::mousePress(&s, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(&s, thumb - QPoint(0, 10));
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, thumb - QPoint(0, 10));
+    const int moved = w.core().controls.channelSlider(3);
+    click(control::LevelBank + 1); // to Pan
+    click(control::LevelBank);     // and back to Level
+    EXPECT_EQ(w.core().controls.channelSlider(3), moved);
+}
+
+TEST_F(Window, AChannelSliderDragMovesTheOthersWithSlaveMove) {
+    VocoderWindow& w = open();
+    ValueSlider& s = w.slider(5);
+    const QPoint thumb = s.thumbRect().center();
+    QTest::mousePress(&s, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(&s, thumb - QPoint(0, 3));
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, thumb - QPoint(0, 3));
+    for (int i = 0; i < kChannels; ++i) EXPECT_EQ(w.core().controls.channelSlider(i), 67) << i;
+}
+
+TEST_F(Window, TheKeySOpensTheSoundCardAndTheInternalClockDrivesTheBlocks) {
+    VocoderWindow& w = open();
+    script.soundCards.push_back(internalClock());
+    QTest::keyClick(&w, Qt::Key_S);
+    runFor(50);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_FALSE(w.device()->hasError());
+    runFor(400);
+    EXPECT_GT(w.blockLoop().blockCounter(), 20u);
+    EXPECT_NE(w.display().toolTip().indexOf("No sound card (internal clock)"), -1);
+    EXPECT_NE(w.display().toolTip().indexOf("Latency: 8 buffers, 46 ms"), -1);
+}
+
+TEST_F(Window, RecordsPlaysAFileAndSavesTheRecordingThroughTheDialogs) {
+    VocoderWindow& w = open();
+    script.soundCards.push_back(internalClock());
+    QTest::keyClick(&w, Qt::Key_S);
+    runFor(50);
+    click(control::Rec);
+    runFor(300);
+    click(control::Rec);
+    ASSERT_TRUE(w.core().recording);
+    const std::size_t blocks = w.core().recording->left.size();
+    EXPECT_GT(blocks, 10u);
+    const fs::path out = folder / "take.wav";
+    script.rates.push_back(SaveRate::Rate11025);
+    script.saveAnswers.push_back(out);
+    click(control::Save);
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_EQ(fs::file_size(out), 46 + blocks * 256); // an 18-byte format record
+    EXPECT_TRUE(script.messages.empty());
+}
+
+TEST_F(Window, TheSpectrumDisplayFollowsTheBlocksAndItsMapEditsReachTheEngine) {
+    VocoderWindow& w = open();
+    click(control::DisplayMode);
+    SpectrumDisplay& d = w.display();
+    // Column 3 (x 41..47), dragged to entry 10 (y = 86 - 4 x 10).
+    QTest::mousePress(&d, Qt::LeftButton, {}, QPoint(44, 50));
+    QTest::mouseMove(&d, QPoint(44, 46));
+    QTest::mouseRelease(&d, Qt::LeftButton, {}, QPoint(44, 46));
+    EXPECT_EQ(d.map()[3], 10);
+    EXPECT_EQ(w.core().channelMap[3], 10);
+    click(control::LinearSpectrum);
+    EXPECT_EQ(d.map()[3], 3);
+}
+
+TEST_F(Window, HelpOpensTheManualAndLibraryErrorsShowTheirBox) {
+    open();
+    click(control::Help);
+    ASSERT_EQ(script.manualsOpened.size(), 1u);
+    EXPECT_EQ(script.manualsOpened[0], folder / "manual.html");
+
+    nspSetErrStatus(0);
+    nspSetErrMode(NSP_ErrorModeParent);
+    nspdbCopy(nullptr, nullptr, 1);
+    nspSetErrStatus(0);
+    nspSetErrMode(NSP_ErrorModeLeaf);
+    ASSERT_EQ(script.libraryErrors.size(), 2u);
+    EXPECT_EQ(script.libraryErrors[0],
+              "SPL Library Error: Bad argument\nin function [nsparith:279]:nspdbCopy():\n src==0"
+              "\n\nErrMode=NSP_ErrorModeParent\n\nContinue?");
+}
+
+TEST_F(Window, AFailedSessionSaveIsReportedOnce) {
+    VocoderWindow::Options options;
+    options.sessionFile = folder / "plain-file" / "session.set";
+    std::ofstream(folder / "plain-file") << "not a folder";
+    window = std::make_unique<VocoderWindow>(options, std::make_unique<ScriptedPanelDialogs>(script));
+    script.questions.push_back(true);
+    EXPECT_TRUE(closeWindow());
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0].rfind("The session could not be saved: ", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// A JACK server of this test's own, so that it can be killed like a crashing server.
+class PrivateJackServer {
+public:
+    static constexpr const char* kName = "quorvel-test-crash";
+    PrivateJackServer() { start(); }
+    ~PrivateJackServer() { std::system((std::string(QUORVEL_JACK_SERVER) + " stop " + kName).c_str()); }
+    bool start() {
+        setenv("JACK_DEFAULT_SERVER", kName, 1);
+        return std::system((std::string(QUORVEL_JACK_SERVER) + " start " + kName + " 11025").c_str()) == 0;
+    }
+    void crash() {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::ifstream pidfile(std::string(runtime ? runtime : "/tmp") + "/quorvel-jack-" + kName + ".pid");
+        int pid = 0;
+        pidfile >> pid;
+        if (pid > 0) ::kill(pid, SIGKILL);
+    }
+};
+
+TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) {
+    PrivateJackServer server;
+    VocoderWindow& w = open();
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
+    SoundCardChoice jack;
+    jack.outputChoice = catalog.outputIndex("JACK: system") + 1;
+    jack.inputChoice = catalog.inputIndex("JACK: system") + 1;
+    jack.bufferSlider = 8;
+    jack.sixteenBit = true;
+    ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
+    script.soundCards.push_back(jack);
+    click(control::AudioSettings);
+    ASSERT_NE(w.device(), nullptr);
+    ASSERT_FALSE(w.device()->hasError());
+    click(control::Rec);
+    runFor(300);
+    ASSERT_TRUE(w.core().recording);
+    const std::size_t recorded = w.core().recording->left.size();
+    ASSERT_GT(recorded, 10u);
+
+    server.crash();
+    runFor(1200); // noticed within a second
+    const auto lost = std::count_if(script.messages.begin(), script.messages.end(), [](const std::string& m) {
+        return m.find("The sound server has gone away") != std::string::npos;
+    });
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(w.device(), nullptr);
+    ASSERT_TRUE(w.core().recording);
+    EXPECT_GE(w.core().recording->left.size(), recorded);
+
+    ASSERT_TRUE(server.start());
+    script.soundCards.push_back(jack);
+    const std::uint64_t before = w.blockLoop().blockCounter();
+    click(control::AudioSettings);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_FALSE(w.device()->hasError());
+    runFor(300);
+    EXPECT_GT(w.blockLoop().blockCounter(), before + 20);
+    EXPECT_EQ(script.messages.size(), 1u);
+}
+
+TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramCarriesOn) {
+    PrivateJackServer server;
+    VocoderWindow& w = open();
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
+    SoundCardChoice jack;
+    jack.outputChoice = catalog.outputIndex("JACK: system") + 1;
+    ASSERT_GT(jack.outputChoice, 0) << "the private JACK server did not start";
+    script.soundCards.push_back(jack);
+    script.whileSoundCardDialogIsUp = [&] { server.crash(); };
+    click(control::AudioSettings);
+    script.whileSoundCardDialogIsUp = nullptr;
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0].rfind("Couldn't open wave out device - \n", 0), 0u) << script.messages[0];
+    click(control::Eq); // the panel still works
+    EXPECT_TRUE(w.core().state.eqOn);
+    SoundCardChoice clock;
+    clock.outputChoice = int(AudioDeviceCatalog::scan().outputs().size());
+    clock.bufferSlider = 8;
+    script.soundCards.push_back(clock);
+    click(control::AudioSettings);
+    runFor(200);
+    EXPECT_GT(w.blockLoop().blockCounter(), 5u);
+    EXPECT_EQ(script.messages.size(), 1u);
+}
+
+} // namespace
