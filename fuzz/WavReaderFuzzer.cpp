@@ -25,13 +25,13 @@ class CountingDialogs final : public WavDialogs {
 public:
     int messages = 0;
 
-    std::optional<std::filesystem::path> openFile(std::string_view, std::string_view) override {
+    std::optional<std::filesystem::path> openFile(WavSlot, std::string_view, std::string_view) override {
         std::abort();
     }
     std::optional<std::filesystem::path> saveFile(std::string_view, std::string_view) override {
         std::abort();
     }
-    std::optional<SourceChoice> selectSource(std::string_view) override { std::abort(); }
+    std::optional<SourceChoice> selectSource(WavSlot, std::string_view) override { std::abort(); }
     std::optional<SaveRate> selectSaveRate() override { std::abort(); }
     void message(std::string_view text) override {
         if (text.empty()) std::abort();

@@ -151,7 +151,7 @@ void VocoderWindow::openSoundCard() {
     // Whatever way the dialog ends, the results of its last OK are used.
     dialogs_->soundCard(soundCardDialog_);
     device_ = std::make_unique<WaveDuplex>(soundCardDialog_.results(), catalog_, audioWake_,
-                                           [this](const std::string& text) { dialogs_->message(text); });
+                                           [this](const std::string& text) { report(text); });
     lostReported_ = false;
     if (!device_->noOutput() && !device_->hasError()) {
         live_.attach(device_.get());
@@ -171,7 +171,10 @@ void VocoderWindow::closeDevice() {
 
 void VocoderWindow::pumpAudio() {
     audioWake_.drain();
-    if (live_.pump() == 0) return;
+    inPass_ = true;
+    const int passes = live_.pump();
+    inPass_ = false;
+    if (passes == 0) return;
     const Overloads& overloads = loop_.overloads();
     sliders_[kFirstParameterSlider]->setLamp(overloads.carrier);
     sliders_[kFirstParameterSlider + 1]->setLamp(overloads.modulator);
@@ -318,9 +321,27 @@ void VocoderWindow::sendControl(int controller, int value) { midiLink_.SendContr
 
 void VocoderWindow::parametersUpdated() { midiMapping_.echoSliders(midiLink_); }
 
-void VocoderWindow::showMessage(const std::string& text) {
+void VocoderWindow::showMessage(const std::string& text) { report(text); }
+
+void VocoderWindow::report(const std::string& text) {
+    if (!inPass_) {
+        pauseOutput();
+        dialogs_->message(text);
+        resumeOutput();
+        return;
+    }
+    deferredMessages_.push_back(text);
+    // Queued to this window: if it is destroyed first, the call is dropped with it.
+    if (deferredMessages_.size() == 1)
+        QMetaObject::invokeMethod(this, &VocoderWindow::showDeferredMessages, Qt::QueuedConnection);
+}
+
+void VocoderWindow::showDeferredMessages() {
+    std::vector<std::string> texts;
+    texts.swap(deferredMessages_);
+    if (closing_) return;
     pauseOutput();
-    dialogs_->message(text);
+    for (const std::string& text : texts) dialogs_->message(text);
     resumeOutput();
 }
 
@@ -331,7 +352,8 @@ void VocoderWindow::spectrumDue(const std::array<double, kChannels>& values) {
 
 // ---- WavDialogs ---------------------------------------------------------------------------
 
-std::optional<std::filesystem::path> VocoderWindow::openFile(std::string_view title, std::string_view filter) {
+std::optional<std::filesystem::path> VocoderWindow::openFile(WavSlot, std::string_view title,
+                                                             std::string_view filter) {
     return dialogs_->openFile(std::string(title), std::string(filter));
 }
 
@@ -340,7 +362,7 @@ std::optional<std::filesystem::path> VocoderWindow::saveFile(std::string_view de
     return dialogs_->saveFile(std::string(defaultExtension), std::string(filter));
 }
 
-std::optional<SourceChoice> VocoderWindow::selectSource(std::string_view title) {
+std::optional<SourceChoice> VocoderWindow::selectSource(WavSlot, std::string_view title) {
     return dialogs_->selectSource(std::string(title));
 }
 

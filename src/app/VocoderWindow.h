@@ -22,6 +22,8 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 class BitmapButton;
 class QSocketNotifier;
@@ -97,9 +99,10 @@ private:
     void spectrumDue(const std::array<double, kChannels>& values) override;
 
     // WavDialogs
-    std::optional<std::filesystem::path> openFile(std::string_view title, std::string_view filter) override;
+    std::optional<std::filesystem::path> openFile(WavSlot slot, std::string_view title,
+                                                  std::string_view filter) override;
     std::optional<std::filesystem::path> saveFile(std::string_view defaultExtension, std::string_view filter) override;
-    std::optional<SourceChoice> selectSource(std::string_view title) override;
+    std::optional<SourceChoice> selectSource(WavSlot slot, std::string_view title) override;
     std::optional<SaveRate> selectSaveRate() override;
     void message(std::string_view text) override;
 
@@ -112,6 +115,11 @@ private:
     void syncParameters();
     void closeDevice();
     void checkDevice();
+    // Shows a message of the block loop or the device. Inside a pass it waits for the pass
+    // to end: a modal box runs an event loop of its own, in which a timer could close the
+    // very device the pass is using.
+    void report(const std::string& text);
+    void showDeferredMessages();
     void updateStatus();
 
     Options options_;
@@ -135,6 +143,8 @@ private:
     bool lostReported_ = false;
     QTimer* deviceWatch_ = nullptr;
     int pauses_ = 0;
+    bool inPass_ = false;
+    std::vector<std::string> deferredMessages_;
 
     WakeupSignal midiWake_;
     QSocketNotifier* midiNotifier_ = nullptr;

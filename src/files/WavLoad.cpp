@@ -10,13 +10,14 @@ namespace {
 
 // What differs between the carrier and the modulator half of the command.
 struct SlotTexts {
+    WavSlot slot;
     std::string_view filter;
     std::string_view sourceTitle;
     std::string_view openFailure;
 };
-constexpr SlotTexts kCarrierTexts{wavTexts::kCarrierFilter, wavTexts::kCarrierSourceTitle,
+constexpr SlotTexts kCarrierTexts{WavSlot::Carrier, wavTexts::kCarrierFilter, wavTexts::kCarrierSourceTitle,
                                   wavTexts::kCannotReadFile};
-constexpr SlotTexts kModulatorTexts{wavTexts::kModulatorFilter, wavTexts::kModulatorSourceTitle,
+constexpr SlotTexts kModulatorTexts{WavSlot::Modulator, wavTexts::kModulatorFilter, wavTexts::kModulatorSourceTitle,
                                     wavTexts::kCannotOpenFile};
 
 // Checks the chosen file, asks for its source and reads it. Returns false when the
@@ -39,7 +40,7 @@ bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, FileBlo
     }
     SourceChoice choice = SourceChoice::LeftPlusRight;
     if (header.format.channels >= 2) {
-        const std::optional<SourceChoice> chosen = dialogs.selectSource(texts.sourceTitle);
+        const std::optional<SourceChoice> chosen = dialogs.selectSource(texts.slot, texts.sourceTitle);
         if (!chosen) return false;
         choice = *chosen;
     }
@@ -50,9 +51,9 @@ bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, FileBlo
 } // namespace
 
 void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs) {
-    if (const auto path = dialogs.openFile(wavTexts::kOpenTitle, kCarrierTexts.filter)) {
+    if (const auto path = dialogs.openFile(WavSlot::Carrier, wavTexts::kOpenTitle, kCarrierTexts.filter)) {
         if (!loadSlot(*path, kCarrierTexts, carrierFile, dialogs)) return;
     }
-    if (const auto path = dialogs.openFile(wavTexts::kOpenTitle, kModulatorTexts.filter))
+    if (const auto path = dialogs.openFile(WavSlot::Modulator, wavTexts::kOpenTitle, kModulatorTexts.filter))
         loadSlot(*path, kModulatorTexts, modulatorFile, dialogs);
 }

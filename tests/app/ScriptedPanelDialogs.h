@@ -28,6 +28,9 @@ public:
         std::deque<std::optional<SoundCardChoice>> soundCards;
         // Runs while the sound-card dialog is up, after its lists were made.
         std::function<void()> whileSoundCardDialogIsUp;
+        // Runs while a message box is up, after its text was recorded: what the user or a
+        // timer could do in the box's event loop.
+        std::function<void()> whileMessageIsUp;
         std::vector<std::filesystem::path> manualsOpened;
         std::vector<std::string> libraryErrors;
         int midiDialogs = 0;
@@ -48,7 +51,10 @@ public:
         s_.questions.pop_front();
         return answer;
     }
-    void message(const std::string& text) override { s_.messages.push_back(text); }
+    void message(const std::string& text) override {
+        s_.messages.push_back(text);
+        if (s_.whileMessageIsUp) s_.whileMessageIsUp();
+    }
     std::optional<std::filesystem::path> openFile(const std::string&, const std::string&) override {
         return take(s_.openAnswers, "open-file dialog");
     }

@@ -1,5 +1,6 @@
 #include "core/ControlTable.h"
 #include "dsp/Nsp.h"
+#include "engine/RecordBlock.h"
 #include "ui/BitmapButton.h"
 #include "ui/PanelLayout.h"
 #include "ScriptedPanelDialogs.h"
@@ -18,8 +19,29 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
+
+// A full memory, for one recorded block: the next allocation of a block's size on the
+// thread that sets this fails. Every scalar form is replaced, so that what one form
+// allocates another may free.
+namespace {
+thread_local bool refuseNextRecordBlock = false;
+}
+void* operator new(std::size_t size) {
+    if (refuseNextRecordBlock && size == sizeof(RecordBlock)) {
+        refuseNextRecordBlock = false;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -163,6 +185,39 @@ TEST_F(Window, TheKeySOpensTheSoundCardAndTheInternalClockDrivesTheBlocks) {
     EXPECT_GT(w.blockLoop().blockCounter(), 20u);
     EXPECT_NE(w.display().toolTip().indexOf("No sound card (internal clock)"), -1);
     EXPECT_NE(w.display().toolTip().indexOf("Latency: 8 buffers, 46 ms"), -1);
+}
+
+// The message box's own event loop may close the device (the device watch does when its
+// server goes away): a message raised inside a pass must wait until the pass is over.
+TEST_F(Window, AMessageRaisedInsideAPassIsShownAfterItEvenWhenItsBoxClosesTheDevice) {
+    VocoderWindow& w = open();
+    script.soundCards.push_back(internalClock());
+    click(control::AudioSettings);
+    ASSERT_NE(w.device(), nullptr);
+    click(control::Rec);
+    runFor(100);
+    ASSERT_TRUE(w.core().state.recordOn);
+    ASSERT_TRUE(w.core().recording);
+
+    bool pumping = false, shownWhilePumping = false;
+    script.whileMessageIsUp = [&] {
+        shownWhilePumping = pumping;
+        script.soundCards.push_back(SoundCardChoice{}); // None: the device is closed
+        w.openSoundCard();
+    };
+    QTest::qSleep(60); // the clock plays some buffers meanwhile
+    refuseNextRecordBlock = true;
+    pumping = true;
+    w.pumpAudio();
+    pumping = false;
+    refuseNextRecordBlock = false;
+    runFor(50);
+    script.whileMessageIsUp = nullptr;
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Not enough memory for rec buffer"});
+    EXPECT_FALSE(shownWhilePumping);
+    EXPECT_FALSE(w.core().state.recordOn);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_TRUE(w.device()->noOutput());
 }
 
 TEST_F(Window, RecordsPlaysAFileAndSavesTheRecordingThroughTheDialogs) {

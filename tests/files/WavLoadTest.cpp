@@ -32,6 +32,8 @@ TEST_F(LoadCommand, AsksForTheCarrierFirstThenTheModulatorWithoutSourceDialogsFo
     dialogs.sourceAnswers = {SourceChoice::Right};
     load();
     EXPECT_EQ(dialogs.asked, (std::vector<std::string>{kCarrierOpen, kCarrierSource, kModulatorOpen}));
+    // Whoever answers without a user goes by the slot, never by the wording.
+    EXPECT_EQ(dialogs.slots, (std::vector<WavSlot>{WavSlot::Carrier, WavSlot::Carrier, WavSlot::Modulator}));
     EXPECT_EQ(samplesOf(carrier), rightSignal);
     EXPECT_EQ(samplesOf(modulator), leftSignal);
 }
@@ -41,6 +43,7 @@ TEST_F(LoadCommand, AStereoModulatorAsksWithTheModulatorTitle) {
     dialogs.sourceAnswers = {SourceChoice::Left};
     load();
     EXPECT_EQ(dialogs.asked, (std::vector<std::string>{kCarrierOpen, kModulatorOpen, kModulatorSource}));
+    EXPECT_EQ(dialogs.slots, (std::vector<WavSlot>{WavSlot::Carrier, WavSlot::Modulator, WavSlot::Modulator}));
     EXPECT_EQ(carrier.size(), 7u);
     EXPECT_EQ(samplesOf(modulator), leftSignal);
 }

@@ -150,7 +150,9 @@ Bytes readAll(const std::filesystem::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::optional<std::filesystem::path> ScriptedDialogs::openFile(std::string_view, std::string_view filter) {
+std::optional<std::filesystem::path> ScriptedDialogs::openFile(WavSlot slot, std::string_view,
+                                                               std::string_view filter) {
+    slots.push_back(slot);
     asked.push_back("open: " + std::string(filter));
     return next(openAnswers, asked.back());
 }
@@ -161,7 +163,8 @@ std::optional<std::filesystem::path> ScriptedDialogs::saveFile(std::string_view 
     return next(saveAnswers, asked.back());
 }
 
-std::optional<SourceChoice> ScriptedDialogs::selectSource(std::string_view title) {
+std::optional<SourceChoice> ScriptedDialogs::selectSource(WavSlot slot, std::string_view title) {
+    slots.push_back(slot);
     asked.push_back("source: " + std::string(title));
     return next(sourceAnswers, asked.back());
 }

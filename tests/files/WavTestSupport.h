@@ -75,11 +75,14 @@ public:
     // "save: <extension> <filter>", "message: <text>".
     std::vector<std::string> asked;
     std::vector<std::string> messages;
+    // The slot of each open and source question, in order.
+    std::vector<WavSlot> slots;
 
-    std::optional<std::filesystem::path> openFile(std::string_view title, std::string_view filter) override;
+    std::optional<std::filesystem::path> openFile(WavSlot slot, std::string_view title,
+                                                  std::string_view filter) override;
     std::optional<std::filesystem::path> saveFile(std::string_view defaultExtension,
                                                   std::string_view filter) override;
-    std::optional<SourceChoice> selectSource(std::string_view title) override;
+    std::optional<SourceChoice> selectSource(WavSlot slot, std::string_view title) override;
     std::optional<SaveRate> selectSaveRate() override;
     void message(std::string_view text) override;
 };

@@ -30,9 +30,8 @@ class CommandLineDialogs final : public WavDialogs {
 public:
     CommandLineDialogs(const RenderOptions& options, std::ostream& err) : options_(options), err_(err) {}
 
-    std::optional<std::filesystem::path> openFile(std::string_view, std::string_view filter) override {
-        const bool carrier = filter.rfind("CARRIER", 0) == 0;
-        const std::string& path = carrier ? options_.carrier : options_.modulator;
+    std::optional<std::filesystem::path> openFile(WavSlot slot, std::string_view, std::string_view) override {
+        const std::string& path = slot == WavSlot::Carrier ? options_.carrier : options_.modulator;
         current_ = path;
         if (path.empty()) return std::nullopt;
         return std::filesystem::path(path);
@@ -41,9 +40,8 @@ public:
         current_ = options_.out;
         return std::filesystem::path(options_.out);
     }
-    std::optional<SourceChoice> selectSource(std::string_view title) override {
-        return title.find("Carrier") != std::string_view::npos ? options_.carrierSource
-                                                               : options_.modulatorSource;
+    std::optional<SourceChoice> selectSource(WavSlot slot, std::string_view) override {
+        return slot == WavSlot::Carrier ? options_.carrierSource : options_.modulatorSource;
     }
     std::optional<SaveRate> selectSaveRate() override { return options_.rate; }
     void message(std::string_view text) override {
