@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
                 (0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t)) * (8000 * std::sin(2 * M_PI * 200 * t) +
                                                                 3000 * std::sin(2 * M_PI * 1700 * t)));
         }
-        window.dispatcher().dispatch(control::PlayModulator + 175);
-        window.dispatcher().dispatch(control::RepeatModulator + 175);
+        window.dispatcher().dispatch(commandIdOf(control::PlayModulator));
+        window.dispatcher().dispatch(commandIdOf(control::RepeatModulator));
         window.refreshWidgets();
     }
     PaintCounter counter;

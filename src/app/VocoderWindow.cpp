@@ -75,7 +75,19 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
 
 VocoderWindow::~VocoderWindow() {
     qApp->removeEventFilter(this);
+    // Nothing may outlive what it watches, and no box may open while the window goes. The
+    // device stops first; its notifier and the device watch go before the descriptors they
+    // watch (members, which ~QWidget's deletion of the children would outlive); MIDI closes
+    // now, with nobody left to tell of a port that fails to close.
     closeDevice();
+    delete deviceWatch_;
+    deviceWatch_ = nullptr;
+    delete audioNotifier_;
+    audioNotifier_ = nullptr;
+    midiAlerts_.silent = true;
+    midiLink_.Close();
+    delete midiNotifier_;
+    midiNotifier_ = nullptr;
     if (libraryDialogs == dialogs_.get()) {
         nspRedirectError(nullptr);
         libraryDialogs = nullptr;

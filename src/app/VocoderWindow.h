@@ -151,9 +151,14 @@ private:
     // The MIDI ports' failures, in the window's message boxes.
     struct MidiBoxes final : MidiAlerts {
         explicit MidiBoxes(PanelDialogs& target) : dialogs(target) {}
-        void error(const std::string& text) override { dialogs.message(text); }
-        void warning(const std::string& text) override { dialogs.message(text); }
+        void error(const std::string& text) override {
+            if (!silent) dialogs.message(text);
+        }
+        void warning(const std::string& text) override {
+            if (!silent) dialogs.message(text);
+        }
         PanelDialogs& dialogs;
+        bool silent = false; // while the window is being destroyed
     };
     MidiBoxes midiAlerts_{*dialogs_};
     MidiLink midiLink_{midiAlerts_};

@@ -14,13 +14,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One open stream in one direction, feeding or fed by its ring.
-// Thread: the window's thread; the stream's own thread runs the ring's audio side.
+// One open stream in one direction, feeding or fed by its ring. Every member is called on the
+// window's thread; the stream's callback runs the rings' audio side on the audio thread.
+// Thread: window.
 class AudioStream {
 public:
     virtual ~AudioStream() = default;
     virtual void start() = 0; // throws AudioDeviceError
     // Stops at once, dropping what is queued; never waits on a sound server that hangs.
+    // When it returns the callback has returned and does not run again before start(), so
+    // the rings' audio side may then be touched from the window's thread (cleared, primed).
+    // Destroying a stream stops it first.
     virtual void stop() = 0;
     // False once the sound server has gone away under the stream.
     virtual bool isAlive() const = 0;

@@ -4,6 +4,7 @@
 #include "rt/AudioThread.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 
@@ -22,8 +23,7 @@ RtAudio::Api apiOf(AudioBackend backend) {
 } // namespace
 
 RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output, InputRing* input)
-    : device_(device), output_(output), input_(input), scratch_(2 * kMaxCallbackFrames),
-      scratch16_(2 * kMaxCallbackFrames) {
+    : device_(device), output_(output), input_(input), scratch16_(2 * kMaxCallbackFrames) {
     try {
         audio_ = std::make_unique<RtAudio>(apiOf(device.backend));
         audio_->showWarnings(false);
@@ -98,19 +98,25 @@ RtAudioStream::~RtAudioStream() {
 }
 
 void RtAudioStream::start() {
+    accepting_.store(true);
     try {
         audio_->startStream();
     } catch (const RtAudioError& e) {
+        accepting_.store(false);
         throw AudioDeviceError(e.getMessage());
     }
 }
 
 void RtAudioStream::stop() {
-    if (!audio_ || !audio_->isStreamOpen() || !audio_->isStreamRunning()) return;
-    try {
-        audio_->abortStream(); // stopStream() can wait for ever on a server that stopped calling us
-    } catch (const RtAudioError&) {
+    accepting_.store(false);
+    if (audio_ && audio_->isStreamOpen() && audio_->isStreamRunning()) {
+        try {
+            audio_->abortStream(); // stopStream() can wait for ever on a server that stopped calling us
+        } catch (const RtAudioError&) {
+        }
     }
+    // Our callback never blocks, so this waits at most for the rest of one period's copying.
+    while (inCallback_.load() != 0) std::this_thread::yield();
 }
 
 bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
@@ -118,6 +124,12 @@ bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
 int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
     const AudioThread::Scope realTime;
     auto* me = static_cast<RtAudioStream*>(self);
+    me->inCallback_.fetch_add(1);
+    if (!me->accepting_.load()) {
+        if (out) std::fill_n(static_cast<float*>(out), 2 * std::size_t(frames), 0.0f);
+        me->inCallback_.fetch_sub(1);
+        return 0;
+    }
     const float* input = static_cast<const float*>(in);
     float* output = static_cast<float*>(out);
     while (frames > 0) {
@@ -141,5 +153,6 @@ int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudi
         }
         frames -= n;
     }
+    me->inCallback_.fetch_sub(1, std::memory_order_release);
     return 0;
 }

@@ -36,9 +36,13 @@ private:
     InputRing* input_;
     std::unique_ptr<RtAudio> audio_;
     double rate_ = 0;
-    unsigned channels_ = 2;
+    // The callback counts itself in before it looks at `accepting_`, and stop() clears
+    // `accepting_` before it waits for the count to reach zero: either the callback sees the
+    // stream stopping and touches nothing, or stop() sees it running and waits it out.
+    // (A back end's own stop may return while its thread is still inside our callback.)
+    std::atomic<bool> accepting_{false};
+    std::atomic<int> inCallback_{0};
     std::unique_ptr<StreamResampler> outputResampler_;
     std::unique_ptr<StreamResampler> inputResampler_;
-    std::vector<float> scratch_;           // audio thread: stereo frames for the ring
     std::vector<std::int16_t> scratch16_; // audio thread: stereo frames at the engine rate
 };

@@ -2,21 +2,10 @@
 
 #include "core/ControlTable.h"
 #include "core/EngineParamsUpdate.h"
+#include "engine/Sample16.h"
 
 #include <cmath>
 #include <new>
-
-namespace {
-
-// Truncation toward zero, as the sound card's 16-bit samples take it. The kernel clips its
-// output to +-32000, so the range check only guards against a caller's wider values.
-std::int16_t toSample(double v) {
-    if (!(v > -32768.0)) return v != v ? 0 : -32768;
-    if (v > 32767.0) return 32767;
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(v));
-}
-
-} // namespace
 
 void BlockLoop::updateParameters() {
     updateEngineParams(core_);
@@ -132,15 +121,15 @@ void BlockLoop::record(OutputBuffer& out) {
         ++r.playPos;
         if (r.playPos >= r.left.size() || r.playPos >= r.right.size()) s.playRecording = false;
         for (int n = 0; n < BLOCK_SIZE; ++n) {
-            out.samples[2 * n] = playLeft ? toSample(playLeft->samples[n]) : 0;
-            out.samples[2 * n + 1] = playRight ? toSample(playRight->samples[n]) : 0;
+            out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
+            out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
         }
         return;
     }
     s.playRecording = false;
     for (int n = 0; n < BLOCK_SIZE; ++n) {
-        out.samples[2 * n] = toSample(left_[n]);
-        out.samples[2 * n + 1] = toSample(right_[n]);
+        out.samples[2 * n] = toSample16(left_[n]);
+        out.samples[2 * n + 1] = toSample16(right_[n]);
     }
     if (newLeft) {
         newLeft->samples = left_;

@@ -241,6 +241,10 @@ constexpr ControlId controlIdOfButton(int button) {
 constexpr int commandIdOfButton(int button) {
     return button + kCommandFirst;
 }
+// The command identifier a press of a button's control sends.
+constexpr int commandIdOf(ControlId id) {
+    return commandIdOfButton(buttonIndexOf(id));
+}
 constexpr int buttonIndexOfCommand(int commandId) {
     return commandId >= kCommandFirst && commandId <= kCommandLast ? commandId - kCommandFirst : -1;
 }

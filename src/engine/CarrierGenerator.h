@@ -35,6 +35,14 @@ public:
     // when the values carry no centroid (all zero).
     static std::int32_t trackedPeriod(std::int32_t knobPeriod, const std::array<double, kChannels>& values);
 
+    // The three voices' cycle lengths in samples at four times the engine rate: the root's
+    // half period (three eighths of it in Yodel's second phase), and the chord's two upper
+    // voices at ratios of it, each at least one sample.
+    struct VoiceCycles {
+        std::uint32_t h0 = 1, h1 = 1, h2 = 1;
+    };
+    static VoiceCycles voiceCycles(const EngineParams& params, std::int32_t period, bool yodelPhase);
+
 private:
     ChannelBank& bank_;
     std::uint32_t counter_ = 0;

@@ -29,20 +29,7 @@ std::int32_t FastCarrierGenerator::generate(const EngineParams& params,
         params.track ? CarrierGenerator::trackedPeriod(params.period, values) : params.period;
     shTick_ = false;
 
-    // The cycle lengths exactly as the reference takes them.
-    const std::uint32_t unsignedPeriod = static_cast<std::uint32_t>(period);
-    std::uint32_t h0 = params.yodel && phase_ ? unsignedPeriod * 3 / 8 : unsignedPeriod / 2;
-    if (h0 == 0) h0 = 1;
-    std::uint32_t h1, h2;
-    if (params.chordFirst) {
-        h1 = static_cast<std::uint32_t>(h0 * 0.840896);
-        h2 = static_cast<std::uint32_t>(h0 * 0.707107);
-    } else {
-        h1 = static_cast<std::uint32_t>(h0 * 0.793701);
-        h2 = static_cast<std::uint32_t>(h0 * 0.66742);
-    }
-    if (h1 == 0) h1 = 1;
-    if (h2 == 0) h2 = 1;
+    const auto [h0, h1, h2] = CarrierGenerator::voiceCycles(params, period, phase_);
     const std::uint32_t shPeriod =
         params.sampleHoldPeriod > 0 ? static_cast<std::uint32_t>(params.sampleHoldPeriod) : 0;
 

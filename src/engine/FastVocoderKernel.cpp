@@ -12,18 +12,6 @@ namespace {
 constexpr std::uint64_t kAllBits = ~std::uint64_t{0};
 constexpr std::uint64_t kMagnitudeBits = kAllBits >> 1;
 
-double widthGain(FilterWidth width) {
-    switch (width) {
-    case FilterWidth::Narrow:
-        return 2.0;
-    case FilterWidth::Wide:
-        return 0.5;
-    case FilterWidth::Normal:
-        break;
-    }
-    return 1.0;
-}
-
 // The normalised taps of a bank filter (gain, then a1/a0 a2/a0 b1/b0 b2/b0 per section,
 // as the primitives computed them), or none when its initialisation failed: such a lane
 // then stays silent.

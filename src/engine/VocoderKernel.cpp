@@ -23,15 +23,6 @@ bool clipBlock(double* block) {
     return overload;
 }
 
-double widthGain(FilterWidth width) {
-    switch (width) {
-    case FilterWidth::Narrow: return 2.0;
-    case FilterWidth::Wide: return 0.5;
-    case FilterWidth::Normal: break;
-    }
-    return 1.0;
-}
-
 } // namespace
 
 double VocoderKernel::warp(double v, double f) {

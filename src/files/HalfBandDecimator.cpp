@@ -1,7 +1,7 @@
 #include "files/HalfBandDecimator.h"
 
 #include "engine/FilterCoefficients.h"
-#include "files/Sample16.h"
+#include "engine/Sample16.h"
 
 #include <array>
 

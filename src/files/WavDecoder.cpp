@@ -1,8 +1,8 @@
 #include "files/WavDecoder.h"
 
 #include "engine/Engine.h"
+#include "engine/Sample16.h"
 #include "files/LittleEndian.h"
-#include "files/Sample16.h"
 
 #include <algorithm>
 

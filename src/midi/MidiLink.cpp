@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int kInOmni = 0;
-constexpr int kInOff = 17;
+using midi_channel::kInOff;
+using midi_channel::kInOmni;
 constexpr int kOutNone = -1;
 constexpr int kOutOff = 16;
 constexpr int kLastOutChannel = 15;

@@ -4,9 +4,9 @@
 
 namespace {
 
-constexpr int kInOff = 17;
-constexpr int kFirstInChannel = 1;
-constexpr int kLastInChannel = 16;
+using midi_channel::kInOff;
+constexpr int kFirstInChannel = midi_channel::kFirstIn;
+constexpr int kLastInChannel = midi_channel::kLastIn;
 
 // Note On plays the Freq slider: two slider steps a semitone, notes below the first step
 // at the bottom and above the last at the top.

@@ -52,11 +52,11 @@ TEST(Screenshot, ThePanelWhilePlaying) {
     VocoderWindow::Options options;
     VocoderWindow window(options, std::make_unique<ScriptedPanelDialogs>(script));
     window.show();
-    window.dispatcher().dispatch(control::Enhance + 175);
-    window.dispatcher().dispatch(control::Chorus1Carrier + 175);
-    window.dispatcher().dispatch(control::LevelBank + 1 + 175);
-    window.dispatcher().dispatch(control::Preset1 + 175);
-    window.dispatcher().dispatch(control::Rec + 175);
+    window.dispatcher().dispatch(commandIdOf(control::Enhance));
+    window.dispatcher().dispatch(commandIdOf(control::Chorus1Carrier));
+    window.dispatcher().dispatch(commandIdOf(control::LevelBank + 1));
+    window.dispatcher().dispatch(commandIdOf(control::Preset1));
+    window.dispatcher().dispatch(commandIdOf(control::Rec));
     std::array<int, kChannels> map = window.core().channelMap;
     for (int update = 0; update < 40; ++update) {
         std::array<double, kChannels> energy{};

@@ -129,23 +129,23 @@ void runSession(const std::string& device) {
     const long allocationsBefore = allocationsInCallback.load();
     const long locksBefore = locksInCallback.load();
     play(100);
-    dispatcher.dispatch(control::Load + 175);
-    dispatcher.dispatch(control::PlayCarrier + 175);
-    dispatcher.dispatch(control::PlayModulator + 175);
-    dispatcher.dispatch(control::Rec + 175);
+    dispatcher.dispatch(commandIdOf(control::Load));
+    dispatcher.dispatch(commandIdOf(control::PlayCarrier));
+    dispatcher.dispatch(commandIdOf(control::PlayModulator));
+    dispatcher.dispatch(commandIdOf(control::Rec));
     for (ControlId id = kFirstButtonControl; id <= 83; ++id) {
         if (id == control::Load || id == control::Save || id == control::Rec) continue;
-        dispatcher.dispatch(id + 175);
+        dispatcher.dispatch(commandIdOf(id));
         play(15);
     }
     for (ControlId bank = control::LevelBank; bank <= control::WarpBank; ++bank) {
-        dispatcher.dispatch(bank + 175);
-        dispatcher.dispatch(control::Randomize + 175);
+        dispatcher.dispatch(commandIdOf(bank));
+        dispatcher.dispatch(commandIdOf(control::Randomize));
         play(15);
     }
-    dispatcher.dispatch(control::Rec + 175); // a new take, recorded while the session goes on
+    dispatcher.dispatch(commandIdOf(control::Rec)); // a new take, recorded while the session goes on
     play(100);
-    dispatcher.dispatch(control::Save + 175);
+    dispatcher.dispatch(commandIdOf(control::Save));
     play(100);
     duplex.close();
 

@@ -30,7 +30,7 @@ struct Rig {
     OutputBuffer out;
 
     Rig() { events.loop = &loop; }
-    void press(ControlId id) { dispatcher.dispatch(id + 175); }
+    void press(ControlId id) { dispatcher.dispatch(commandIdOf(id)); }
     void pass(const InputBuffer* input = nullptr, bool sixteenBit = true) {
         loop.updateParameters();
         loop.process(input, sixteenBit, out);

@@ -1,8 +1,8 @@
 #include "files/RecordingEncoder.h"
 
+#include "engine/Sample16.h"
 #include "files/HalfBandUpsampler.h"
 #include "files/LittleEndian.h"
-#include "files/Sample16.h"
 #include "WavTestSupport.h"
 
 #include <algorithm>

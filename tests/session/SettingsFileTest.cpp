@@ -46,7 +46,7 @@ struct Panel {
     VocoderCore core;
     NullCommandHost host;
     CommandDispatcher dispatcher{core, host};
-    void press(ControlId id) { dispatcher.dispatch(id + 175); }
+    void press(ControlId id) { dispatcher.dispatch(commandIdOf(id)); }
 };
 
 std::vector<std::string> linesOf(const std::string& text) {
