@@ -175,13 +175,21 @@ struct PairedRun {
     }
 };
 
+// The pairs rebuild step Step takes (octave Step + 1's samples), and the iterations of its
+// paired run: the number of times its side work is called, whichever form the step takes,
+// by which the synthesis schedules hand out work.
+template <int Step>
+constexpr int kStepPairs = BLOCK_SIZE >> (Step + 1);
+template <int Step, int Lag = kPairedLag>
+constexpr int kStepIterations = PairedRun<kStepPairs<Step>, NoSideWork, false, Lag>::kIterations;
+
 // Step `Step` of the rebuild, from octave Step + 1's sums into octave Step's: in the
 // paired form when that is exact for this block, else sample by sample.
 // `side` is called with each iteration of the paired form's run, 0 to
-// PairedRun<...>::kIterations - 1, whichever form the step takes.
+// kStepIterations<Step, Lag> - 1, whichever form the step takes.
 template <int Step, bool Assign = false, class Side = NoSideWork, int Lag = kPairedLag>
 LANE_INLINE void rebuildStep(KernelLanes& k, const double* from, double* to, Side side = {}) {
-    constexpr int kPairs = BLOCK_SIZE >> (Step + 1);
+    constexpr int kPairs = kStepPairs<Step>;
     LaneGroup<2, 5>& g = k.rebuild[Step];
     PairedRebuild& p = k.paired[Step];
     if (p.usable && (!p.checkState || pairedStatePlain(g)) && pairedInputsPlain(p, from, kPairs)) {

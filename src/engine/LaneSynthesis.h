@@ -116,6 +116,8 @@ LANE_INLINE void sumOctave(const double* rows, int stride, int n, const BandShap
         sumRows<Count>(rows, stride, n, shaping, octave, sums);
 }
 
+// ---- Side work of the schedules ------------------------------------------------------------
+
 // Distorts four bands of a row in place.
 LANE_INLINE void driveInPlace(double* bands, V4 divisor, V4 low, V4 high) {
     store(bands, drive(load<V4>(bands), divisor, low, high));
@@ -177,8 +179,54 @@ struct MiddleDrive {
     }
 };
 
-// Rebuild steps 4 to 1 with the top octave's carrier band filters beside them, on an
-// eight-lane unit, whose thirty-two registers hold both: the steps are short chains of
+// ---- The schedules of rebuild steps 4 to 1 -------------------------------------------------
+//
+// Rebuild steps 4 to 1 are short chains of dependent sections that leave the units idle,
+// so other work of the block goes beside or between them. Which work goes where is the
+// block's schedule, one of three, chosen in synthesise:
+//   driven  some band above the lowest octave is distorted: the divisions beside the top
+//           octave's band filters and beside the steps (DrivenSchedule);
+//   wide    undistorted, on an eight-lane unit: the top octave's band filters beside the
+//           steps (WideSchedule);
+//   narrow  undistorted, elsewhere: each middle octave's sums just before the step that
+//           takes them, the top octave's band filters before step 2.
+// Each leaves octave 1's sums complete and the top octave's carrier bands filtered (and
+// distorted); step 0 follows, with the top octave's sums beside it on an eight-lane unit
+// (TopSums). The driven and narrow schedules are written out in synthesise itself: moved
+// into functions of their own, always inlined, they still changed the code GCC made of
+// the whole block (some four hundred instructions more in the portable build).
+
+// The driven schedule's offsets. The distortion's divisions, which the divider does a lane
+// at a time, go beside work that has none: the middle octaves' beside the top octave's
+// carrier band filters, a row in each iteration of their run, and the top octave's beside
+// rebuild steps 4 to 1 (the side work of those runs). The top octave's rows are handed to
+// the steps in turn, as many as a step's run has iterations: one row an iteration in steps
+// 4, 3 and 2, two in step 1, which takes the rest.
+struct DrivenSchedule {
+    // The band filters' run calls its side work n + S - 1 times, a middle row each time.
+    static constexpr int kBandRunCalls = BLOCK_SIZE + decltype(KernelLanes::octave0Carrier)::kSections - 1;
+    static_assert(kBandRunCalls == BLOCK_SIZE + 3 && kBandRunCalls >= lanes::middleRow(kOctaves - 1),
+                  "a middle row for each call covers every middle row");
+
+    // The first top octave row of each step.
+    static constexpr int kStep4Row = 0;
+    static constexpr int kStep3Row = kStep4Row + kStepIterations<4>;
+    static constexpr int kStep2Row = kStep3Row + kStepIterations<3>;
+    static constexpr int kStep1Row = kStep2Row + kStepIterations<2>;
+    static constexpr int kStep1Rows = BLOCK_SIZE - kStep1Row;
+    static constexpr int kStep1PerIteration = 2;
+    static_assert(kStep3Row == 10 && kStep2Row == 22 && kStep1Row == 38);
+    static_assert(kStepIterations<1> < kStep1Rows && kStep1PerIteration * kStepIterations<1> >= kStep1Rows,
+                  "step 1 has too few iterations for a row each, enough for two");
+
+    using Step4Drive = TopDrive<1, kStep4Row, kStepIterations<4>>;
+    using Step3Drive = TopDrive<1, kStep3Row, kStepIterations<3>>;
+    using Step2Drive = TopDrive<1, kStep2Row, kStepIterations<2>>;
+    using Step1Drive = TopDrive<kStep1PerIteration, kStep1Row, kStep1Rows>;
+};
+
+// The wide schedule: the top octave's carrier band filters beside rebuild steps 4 to 1, on
+// an eight-lane unit, whose thirty-two registers hold both: the steps are short chains of
 // dependent sections that leave the units idle, and the band filters, which need nothing
 // from them, fill the gaps. With that work beside them the steps' sections are skewed by
 // one iteration, not two: a section's output then arrives later than it is needed, but the
@@ -186,28 +234,34 @@ struct MiddleDrive {
 // last iterations, in which few sections work, fewer). The band filters' iterations left
 // over when the steps are done follow them. (Driven, the divisions go beside the band
 // filters alone.)
-LANE_INLINE void rebuildWithBands(KernelLanes& k, Stream c0, double* const (&sums)[kOctaves]) {
+struct WideSchedule {
     using Bands = SkewedGroup<V4, kCarrierIn | kBands, 0, 4, 4>;
     using Beside = BandsBeside<Bands>;
-    constexpr int kLag = 1;
-    Bands bands(k.octave0Carrier, c0, c0, &k.octave0Bands[0][0], nullptr);
-    constexpr int kAfter4 = Bands::kFill + PairedRun<2, Beside, false, kLag>::kIterations;
-    constexpr int kAfter3 = kAfter4 + PairedRun<4, Beside, false, kLag>::kIterations;
-    constexpr int kAfter2 = kAfter3 + PairedRun<8, Beside, false, kLag>::kIterations;
-    constexpr int kAfter1 = kAfter2 + PairedRun<16, Beside, false, kLag>::kIterations;
+    static constexpr int kLag = 1;
+    // The band filters' first iteration after each step; each step takes them on from
+    // where the one before stopped, the first from where the band filters' fill stopped.
+    static constexpr int kAfter4 = Bands::kFill + kStepIterations<4, kLag>;
+    static constexpr int kAfter3 = kAfter4 + kStepIterations<3, kLag>;
+    static constexpr int kAfter2 = kAfter3 + kStepIterations<2, kLag>;
+    static constexpr int kAfter1 = kAfter2 + kStepIterations<1, kLag>;
+    static_assert(kAfter4 == 10 && kAfter3 == 18 && kAfter2 == 30 && kAfter1 == 50);
     static_assert(kAfter1 % 2 == 0 && kAfter1 <= BLOCK_SIZE);
-    bands.template fill<0>();
-    rebuildStep<4, false, Beside, kLag>(k, sums[5], sums[4], Beside{&bands, Bands::kFill});
-    rebuildStep<3, false, Beside, kLag>(k, sums[4], sums[3], Beside{&bands, kAfter4});
-    rebuildStep<2, false, Beside, kLag>(k, sums[3], sums[2], Beside{&bands, kAfter3});
-    rebuildStep<1, false, Beside, kLag>(k, sums[2], sums[1], Beside{&bands, kAfter2});
-    for (int i = kAfter1; i < BLOCK_SIZE; i += 2) {
-        bands.template iteration<0, 3, false>(i);
-        bands.template iteration<0, 3, true>(i + 1);
+
+    static LANE_INLINE void run(KernelLanes& k, Stream c0, double* const (&sums)[kOctaves]) {
+        Bands bands(k.octave0Carrier, c0, c0, &k.octave0Bands[0][0], nullptr);
+        bands.template fill<0>();
+        rebuildStep<4, false, Beside, kLag>(k, sums[5], sums[4], Beside{&bands, Bands::kFill});
+        rebuildStep<3, false, Beside, kLag>(k, sums[4], sums[3], Beside{&bands, kAfter4});
+        rebuildStep<2, false, Beside, kLag>(k, sums[3], sums[2], Beside{&bands, kAfter3});
+        rebuildStep<1, false, Beside, kLag>(k, sums[2], sums[1], Beside{&bands, kAfter2});
+        for (int i = kAfter1; i < BLOCK_SIZE; i += 2) {
+            bands.template iteration<0, Bands::kSections - 1, false>(i);
+            bands.template iteration<0, Bands::kSections - 1, true>(i + 1);
+        }
+        bands.template drain<0>(BLOCK_SIZE);
+        bands.finish(nullptr);
     }
-    bands.template drain<0>(BLOCK_SIZE);
-    bands.finish(nullptr);
-}
+};
 
 // The outputs from the top octave's sums, four samples at a time: the sibilance band added,
 // the dry modulator (left scaled by mixHalf) mixed in, overload noted, clipped.
@@ -241,17 +295,24 @@ struct OutputMix {
 // an eight-lane unit; elsewhere after it), which writes its outputs (the rebuilt octave
 // below) rather than adding them: the bands' sums are added to them here, in the
 // reference's order (bands, then the rebuilt octave), and go straight on to the outputs.
-// Chunk c, samples 4c to 4c + 3, needs the step's pairs 2c and 2c + 1, which leave its last
-// section in iterations 2c + 4 and 2c + 5; it is done at the start of iteration 2c + 6
-// (chunks 0 to 14), the last one after the step. The step runs with a skew of one
-// iteration: the sums beside it keep the units busy.
+// The step runs with a skew of one iteration: the sums beside it keep the units busy.
 struct TopSums {
     const ColumnSums<4>* columns;
     OutputMix* out;
     const double* bands;
     const double* rebuilt; // quads
     static constexpr int kStepLag = 1;
-    static constexpr int kLag = PairedRun<2, NoSideWork, false, kStepLag>::kSkew + 2;
+    // Chunk c, samples 4c to 4c + 3, needs the step's pairs 2c and 2c + 1, which leave its
+    // last section in iterations 2c + kStepSkew and 2c + kStepSkew + 1; side work runs
+    // before the sections of its iteration, so the chunk is done at the start of iteration
+    // 2c + kLag: one chunk in each even iteration from kLag on. That leaves the last chunk,
+    // from sample kLastChunk, for after the step.
+    static constexpr int kStepSkew = PairedRun<kStepPairs<0>, NoSideWork, true, kStepLag>::kSkew;
+    static constexpr int kLag = kStepSkew + 2;
+    static constexpr int kChunksBeside = (kStepIterations<0, kStepLag> - kLag + 1) / 2;
+    static constexpr int kLastChunk = 4 * kChunksBeside;
+    static_assert(kChunksBeside == BLOCK_SIZE / 4 - 1, "exactly one chunk is left for after the step");
+    static_assert(kLag == 6 && kLastChunk == BLOCK_SIZE - 4);
 
     LANE_INLINE void chunk(int i) const {
         V4 l, r;
@@ -282,18 +343,16 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     sumOctave<2, false>(&k.octave5Bands[0][lanes::kOctave5FirstBand], 4, BLOCK_SIZE >> 5, shaping, 5, sums[5]);
     const Stream c0{carrier, 1};
     if (p.drivenOctaves != 0) {
-        // The distortion's divisions, which the divider does a lane at a time, go beside
-        // work that has none: the middle octaves' beside the top octave's carrier band
-        // filters, the top octave's beside the rebuild steps before its sums (the side
-        // work of those runs).
+        // The driven schedule (DrivenSchedule).
+        using D = DrivenSchedule;
         runFour<kCarrierIn | kBands, 0>(k.octave0Carrier, c0, c0, BLOCK_SIZE, &k.octave0Bands[0][0], nullptr,
                                         nullptr, MiddleDrive{&k});
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
         if ((p.drivenOctaves & 1u) != 0) {
-            rebuildStep<4>(k, sums[5], sums[4], TopDrive<1, 0, 10>(k));
-            rebuildStep<3>(k, sums[4], sums[3], TopDrive<1, 10, 12>(k));
-            rebuildStep<2>(k, sums[3], sums[2], TopDrive<1, 22, 16>(k));
-            rebuildStep<1>(k, sums[2], sums[1], TopDrive<2, 38, BLOCK_SIZE - 38>(k));
+            rebuildStep<4>(k, sums[5], sums[4], D::Step4Drive(k));
+            rebuildStep<3>(k, sums[4], sums[3], D::Step3Drive(k));
+            rebuildStep<2>(k, sums[3], sums[2], D::Step2Drive(k));
+            rebuildStep<1>(k, sums[2], sums[1], D::Step1Drive(k));
         } else {
             // No band of the top octave is distorted.
             rebuildStep<4>(k, sums[5], sums[4]);
@@ -301,15 +360,13 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
             rebuildStep<2>(k, sums[3], sums[2]);
             rebuildStep<1>(k, sums[2], sums[1]);
         }
-        static_assert(BLOCK_SIZE + 3 >= lanes::middleRow(kOctaves - 1) && PairedRun<2>::kIterations == 10 &&
-                      PairedRun<4>::kIterations == 12 && PairedRun<8>::kIterations == 16 &&
-                      2 * PairedRun<16>::kIterations >= BLOCK_SIZE - 38);
     } else if (LANE_WIDE) {
+        // The wide schedule.
         for (int o = kOctaves - 2; o >= 1; --o) middleSums(o);
-        rebuildWithBands(k, c0, sums);
+        WideSchedule::run(k, c0, sums);
     } else {
-        // Each octave's sums just before the step that adds to them. The lowest octaves
-        // come first: their rebuild is a long chain of dependent steps; the top octave's
+        // The narrow schedule: each octave's sums just before the step that adds to them.
+        // The lowest octaves come first: their rebuild is a long chain of dependent steps; the top octave's
         // carrier bands, which nothing before needs, follow.
         middleSums(4);
         rebuildStep<4>(k, sums[5], sums[4]);
@@ -327,7 +384,7 @@ void synthesise(KernelLanes& k, const SynthesisParams& p, const double* carrier,
     const TopSums top{&columns, &mix, &k.octave0Bands[0][0], sums[0]};
     if (LANE_WIDE) {
         rebuildStep<0, true, TopSums, TopSums::kStepLag>(k, sums[1], sums[0], top);
-        top.chunk(BLOCK_SIZE - 4);
+        top.chunk(TopSums::kLastChunk);
     } else {
         // Sixteen registers hold no side work beside the step: the sums and outputs follow.
         rebuildStep<0, true>(k, sums[1], sums[0]);
