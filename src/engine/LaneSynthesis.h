@@ -90,11 +90,11 @@ LANE_INLINE void sumRows(const double* rows, int stride, int n, const BandShapin
     const V4 left = reversed(load<V4>(shaping.left + first));
     const V4 right = reversed(load<V4>(shaping.right + first));
     for (int i = 0; i < n; i += 2) {
-        const V4 first = load<V4>(rows + i * stride);
-        const V4 second = load<V4>(rows + (i + 1) * stride);
+        const V4 row = load<V4>(rows + i * stride);
+        const V4 nextRow = load<V4>(rows + (i + 1) * stride);
         // Band j's left and right of both rows: [l_j r_j | l'_j r'_j].
-        const V4 l = first * left, r = first * right;
-        const V4 l2 = second * left, r2 = second * right;
+        const V4 l = row * left, r = row * right;
+        const V4 l2 = nextRow * left, r2 = nextRow * right;
         const V4 even = __builtin_shufflevector(l, r, 0, 4, 2, 6);
         const V4 odd = __builtin_shufflevector(l, r, 1, 5, 3, 7);
         const V4 even2 = __builtin_shufflevector(l2, r2, 0, 4, 2, 6);
