@@ -5,6 +5,27 @@
 
 #include <cstdint>
 
+// One block through the lanes, in the order FastVocoderKernel::process calls the routines:
+//   1. scaleInputs: carrier and modulator scaled by their levels, checked for overload and
+//      clipped, at the full rate.
+//   2. analyse, octave by octave from the top: octave0 runs on the full-rate inputs (the
+//      top four modulator bands with their envelope low-passes, the sibilance high-pass,
+//      and the decimators that halve modulator and carrier for octave 1); middle[o - 1]
+//      runs octave o (1 to 4) at its rate on what the octave above decimated, its carrier
+//      bands into middleBands; octave5 runs the lowest two channels. Each envelope lane's
+//      samples are summed per channel; the lowest octave's carrier bands are distorted here.
+//   3. updateEnvelopes and warp, inside the kernel's scalar mapping of each channel's value
+//      and gain.
+//   4. synthesise: octave0Carrier filters the top octave's carrier bands from the scaled
+//      carrier into octave0Bands; the other octaves' driven bands are distorted; each
+//      octave's carrier bands, times their factors (BandShaping), are summed into its left
+//      and right sums at the octave's rate.
+//   5. Rebuild steps 4 to 0 (rebuild[o], or paired[o] when exact) bring each octave's sums
+//      up to the rate of the octave above, where they join that octave's own, down to the
+//      full rate; what work goes beside which step is the block's schedule (LaneSynthesis.h).
+//   6. The output mix: the sibilance band added to the full-rate sums, the wet gain and
+//      the dry modulator applied, overload noted, left and right clipped.
+//
 // The filters of the optimised kernel arranged in lanes, and the working buffers of one
 // block. The arrangement is the same whatever unit runs it: a unit with eight lanes runs
 // an eight-lane group at once, a narrower one runs it as two halves.
@@ -91,15 +112,8 @@ inline constexpr int kOctave0SibilanceOut = 6;
 inline constexpr int kMiddleModulatorOut = 3;
 inline constexpr int kMiddleCarrierOut = 7;
 
-// The channels of each octave in processing order, highest first: the order of the
-// carrier bands in the octave's rows and of the slots of BandShaping.
-inline constexpr int kRowChannels[kOctaves][4] = {
-    {17, 16, 15, 14}, {13, 12, 11, -1}, {10, 9, 8, -1}, {7, 6, 5, -1}, {4, 3, 2, -1}, {1, 0, -1, -1},
-};
-
-// The carrier bands of each octave as rows of four lanes: the rows, their stride and the
-// first lane, and how many channels a row carries (in processing order, highest first).
-inline constexpr int kBandsPerRow[kOctaves] = {4, 3, 3, 3, 3, 2};
+// The lane of the first carrier band in octave 5's rows and in the middle octaves' rows:
+// the bands are read as four lanes from there, highest channel first.
 inline constexpr int kOctave5FirstBand = 2;
 inline constexpr int kMiddleFirstBand = 4;
 
