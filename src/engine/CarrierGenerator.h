@@ -52,3 +52,22 @@ private:
     std::array<double, kRawLength> filtered_{};
     std::array<double, kRawLength / 2> half_{};
 };
+
+// Inline: both generators take it once a block, in the middle of their own arithmetic.
+inline CarrierGenerator::VoiceCycles CarrierGenerator::voiceCycles(const EngineParams& params,
+                                                                    std::int32_t period, bool yodelPhase) {
+    const std::uint32_t unsignedPeriod = static_cast<std::uint32_t>(period);
+    VoiceCycles v;
+    v.h0 = params.yodel && yodelPhase ? unsignedPeriod * 3 / 8 : unsignedPeriod / 2;
+    if (v.h0 == 0) v.h0 = 1; // a cycle of at least one sample keeps the modulo defined
+    if (params.chordFirst) {
+        v.h1 = static_cast<std::uint32_t>(v.h0 * 0.840896);
+        v.h2 = static_cast<std::uint32_t>(v.h0 * 0.707107);
+    } else {
+        v.h1 = static_cast<std::uint32_t>(v.h0 * 0.793701);
+        v.h2 = static_cast<std::uint32_t>(v.h0 * 0.66742);
+    }
+    if (v.h1 == 0) v.h1 = 1;
+    if (v.h2 == 0) v.h2 = 1;
+    return v;
+}
