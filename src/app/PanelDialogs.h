@@ -13,7 +13,7 @@ class SoundCardDialog;
 // Every modal question the window asks: message boxes, file dialogs, the small dialogs and
 // the device dialogs. The program shows real Qt dialogs; tests answer from a script, so
 // nothing modal is ever left open in a test.
-// Thread: the GUI thread.
+// Thread: window.
 class PanelDialogs {
 public:
     static constexpr const char* kTitle = "QUORVEL - 18 Channel Vocoder - version 2.0";

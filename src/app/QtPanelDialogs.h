@@ -8,7 +8,7 @@ class MidiDeviceDialog;
 class QWidget;
 
 // The real dialogs, over the main window.
-// Thread: the GUI thread.
+// Thread: window.
 class QtPanelDialogs final : public PanelDialogs {
 public:
     explicit QtPanelDialogs(QWidget* parent);

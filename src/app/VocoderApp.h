@@ -6,7 +6,7 @@
 #include <vector>
 
 // The program: its command line, the application object and the one window.
-// Thread: the main thread, which becomes the GUI thread.
+// Thread: window (the main thread, which becomes the window's).
 class VocoderApp {
 public:
     static constexpr const char* kVersion = "2.0.0";

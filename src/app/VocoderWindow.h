@@ -35,7 +35,7 @@ class ValueSlider;
 // spectrum display, and everything behind it: the vocoder core, the sound card, MIDI, the
 // files. All processing runs on its thread: the sound card and the MIDI input only wake it,
 // and every block of sound is made here between the user's clicks.
-// Thread: the GUI thread.
+// Thread: window.
 class VocoderWindow : public QWidget, private CommandHost, private BlockEvents, private WavDialogs {
     Q_OBJECT
 

@@ -10,8 +10,8 @@
 // back here and makes one pass of the block loop, which writes the next block into that
 // same buffer before it is queued again; filled input buffers wait in order until a pass
 // takes the oldest. The output is the clock: input only queues.
-// Thread: the window's thread (woken by the device's WakeupSignal); the device's threads
-// never enter this class.
+// Thread: window (woken by the device's WakeupSignal); the audio thread never enters this
+// class.
 class LiveLoop {
 public:
     explicit LiveLoop(BlockLoop& loop) : loop_(loop) {}

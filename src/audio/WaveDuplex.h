@@ -15,7 +15,7 @@
 // The output is the clock: every buffer it has played comes back to the window's thread,
 // which fills it with the next block and writes it again; filled input buffers come back
 // the same way and are added again once used.
-// Thread: every member is for the window's thread; the streams' threads touch only the rings.
+// Thread: window (every member); the streams' callbacks, on the audio thread, touch only the rings.
 class WaveDuplex {
 public:
     using ShowMessage = std::function<void(const std::string&)>;

@@ -7,8 +7,10 @@
 #include <string>
 
 // What a pass of the block loop tells the world around it. The window repaints lamps and
-// the spectrum display; the command-line renderer only shows messages.
-// Thread: the thread that runs the loop.
+// the spectrum display; the command-line renderer only shows messages. Called inside a pass:
+// nothing here may run an event loop of its own (a modal box), which could change what the
+// pass is using; a window shows its messages once the pass is over.
+// Thread: owner (the thread that runs the loop).
 class BlockEvents {
 public:
     virtual ~BlockEvents() = default;

@@ -9,7 +9,7 @@
 // The internal carrier: a pulse wave, or a chord of three pulse voices, generated at four
 // times the engine rate and brought down by two half-band decimators. It also keeps the
 // sample-and-hold clock that freezes and releases the channel values.
-// Thread: the engine's thread only.
+// Thread: owner (the thread that runs the block loop).
 class CarrierGenerator {
 public:
     static constexpr int kOversampling = 4;

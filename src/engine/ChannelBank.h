@@ -10,7 +10,7 @@
 // Every IIR filter of the engine. Four band-pass prototypes per width serve all 18
 // channels: the octave tree runs them at fs, fs/2 ... fs/32, so each prototype yields the
 // same relative band one octave lower at each halving of the rate.
-// Thread: the engine's thread only.
+// Thread: owner (the thread that runs the block loop).
 class ChannelBank {
 public:
     enum class Prototype { T, A, B, C };

@@ -17,7 +17,7 @@
 // on the bank's generator filters, in their own state and with their taps; unlike the
 // reference they do not stop when an earlier call of the primitives left an error status.
 // CarrierGenerator stays the plain statement this one is tested against.
-// Thread: the engine's thread only.
+// Thread: owner (the thread that runs the block loop).
 class FastCarrierGenerator {
 public:
     static constexpr int kRawLength = CarrierGenerator::kRawLength;

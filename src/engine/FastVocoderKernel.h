@@ -21,7 +21,7 @@
 //
 // Unlike the reference, this kernel does not stop computing when an earlier call of the
 // primitives left an error status behind: it calls none of them per block.
-// Thread: the engine's thread only.
+// Thread: owner (the thread that runs the block loop).
 class FastVocoderKernel {
 public:
     explicit FastVocoderKernel(ChannelBank& bank, LanePath path = bestLanePath());

@@ -17,7 +17,7 @@ struct Overloads {
 // octave tree splits both inputs by repeated halving of the rate, each channel's envelope
 // shapes its carrier band through the channel value mapping, and the bands are rebuilt to
 // the full rate in stereo. No allocation, no state beyond the members below.
-// Thread: the engine's thread only.
+// Thread: owner (the thread that runs the block loop).
 class VocoderKernel {
 public:
     explicit VocoderKernel(ChannelBank& bank) : bank_(bank) {}

@@ -23,8 +23,8 @@ class WakeupSignal;
 // thread with takeMessage(), in the order they arrived; the window feeds them to its
 // MidiMapping. Outgoing messages are control changes on the output channel.
 //
-// Thread: the window's thread for every call, except that the input port feeds the queue
-// (and signals the notify window's wake-up) from the MIDI layer's thread.
+// Thread: window (every call); the input port feeds the queue (and signals the notify
+// window's wake-up) on midi-in.
 class MidiLink final : public MidiEchoTarget {
 public:
     explicit MidiLink(MidiAlerts& alerts);
