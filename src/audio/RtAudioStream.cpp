@@ -115,7 +115,8 @@ void RtAudioStream::stop() {
 
 bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
 
-int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
+int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus,
+                            void* self) noexcept {
     const AudioThread::Scope realTime;
     auto* me = static_cast<RtAudioStream*>(self);
     const float* input = static_cast<const float*>(in);
