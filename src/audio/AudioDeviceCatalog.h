@@ -18,7 +18,7 @@ struct AudioDeviceEntry {
 
 // The input and output devices of every back end that answers. A back end that is not
 // running is simply absent.
-// Thread: the window's thread (enumeration talks to the sound servers).
+// Thread: window (enumeration talks to the sound servers).
 class AudioDeviceCatalog {
 public:
     static constexpr const char* kInternalClockName = "No sound card (internal clock)";

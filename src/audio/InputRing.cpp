@@ -4,9 +4,9 @@
 
 namespace {
 
-std::int16_t toSample(std::int16_t s) { return s; }
+std::int16_t toSample(std::int16_t s) noexcept { return s; }
 
-std::int16_t toSample(float s) {
+std::int16_t toSample(float s) noexcept {
     const float scaled = std::nearbyint(s * 32768.0f);
     if (!(scaled > -32768.0f)) return -32768; // also catches NaN
     if (scaled > 32767.0f) return 32767;
@@ -22,7 +22,7 @@ void InputRing::clear() {
     offset_ = 0;
 }
 
-void InputRing::store(int frame, std::int16_t left, std::int16_t right) {
+void InputRing::store(int frame, std::int16_t left, std::int16_t right) noexcept {
     std::uint8_t* bytes = buffers_[current_].bytes.data();
     if (sixteenBit_) {
         const auto l = static_cast<std::uint16_t>(left), r = static_cast<std::uint16_t>(right);
@@ -38,7 +38,7 @@ void InputRing::store(int frame, std::int16_t left, std::int16_t right) {
 }
 
 template <typename Sample>
-void InputRing::captureFrames(const Sample* in, int frames) {
+void InputRing::captureFrames(const Sample* in, int frames) noexcept {
     if (paused_.load(std::memory_order_acquire)) return;
     for (int i = 0; i < frames; ++i) {
         if (current_ < 0) {
@@ -59,5 +59,5 @@ void InputRing::captureFrames(const Sample* in, int frames) {
     }
 }
 
-void InputRing::capture(const std::int16_t* in, int frames) { captureFrames(in, frames); }
-void InputRing::capture(const float* in, int frames) { captureFrames(in, frames); }
+void InputRing::capture(const std::int16_t* in, int frames) noexcept { captureFrames(in, frames); }
+void InputRing::capture(const float* in, int frames) noexcept { captureFrames(in, frames); }

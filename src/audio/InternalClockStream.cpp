@@ -16,7 +16,7 @@ void InternalClockStream::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void InternalClockStream::run() {
+void InternalClockStream::run() noexcept {
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(BLOCK_SIZE / kEngineRate));
     std::array<std::int16_t, 2 * BLOCK_SIZE> discarded;

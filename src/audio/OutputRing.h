@@ -11,30 +11,37 @@
 // The output side of the ring: buffers written by the window's thread are played in
 // order by the audio thread and handed back once played. A buffer that is not back in
 // time is an underrun: a block of silence plays in its place and is counted.
+// Thread: window and audio (each function below says which).
 class OutputRing {
 public:
     explicit OutputRing(WakeupSignal& wake) : wake_(wake) {}
 
-    // Window thread.
+    // Thread: window.
+    // Only a buffer out of the audio thread's hands: never written, or taken done and not
+    // written again.
     OutputBuffer& buffer(int index) { return buffers_[index]; }
     bool write(int index) { return queued_.push(index); }
     bool takeDone(int& index) { return done_.pop(index); }
     void setPaused(bool paused) { paused_.store(paused, std::memory_order_release); }
     bool paused() const { return paused_.load(std::memory_order_acquire); }
+
+    // Thread: any.
     std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); }
     std::uint64_t blocksPlayed() const { return played_.load(std::memory_order_relaxed); }
-    // Only while the audio thread is stopped.
+
+    // Thread: stopped.
     void clear();
 
-    // Audio thread: fills `frames` interleaved stereo frames at the engine rate.
-    void render(std::int16_t* out, int frames);
-    // Audio thread: hands over the next whole block as interleaved stereo floats (-1..1).
-    void pullBlock(float* out);
+    // Thread: audio. Fills `frames` interleaved stereo frames at the engine rate.
+    void render(std::int16_t* out, int frames) noexcept;
+    // Thread: audio. Hands over the next whole block as interleaved stereo floats (-1..1).
+    void pullBlock(float* out) noexcept;
 
 private:
-    // Audio thread: makes the next block current (or a silent one), returns its samples.
-    const std::int16_t* nextBlock();
-    void finishBlock();
+    // Thread: audio.
+    // Makes the next block current (or a silent one), returns its samples.
+    const std::int16_t* nextBlock() noexcept;
+    void finishBlock() noexcept;
 
     WakeupSignal& wake_;
     std::array<OutputBuffer, kMaxWaveBuffers> buffers_{};

@@ -121,7 +121,8 @@ void RtAudioStream::stop() {
 
 bool RtAudioStream::isAlive() const { return audio_ && audio_->isStreamOpen(); }
 
-int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus, void* self) {
+int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudioStreamStatus,
+                            void* self) noexcept {
     const AudioThread::Scope realTime;
     auto* me = static_cast<RtAudioStream*>(self);
     me->inCallback_.fetch_add(1);

@@ -16,19 +16,25 @@
 // Both directions on one device share one stream, so one callback captures a period of
 // input and then plays a period of output: the input block that belongs to an output block
 // is always handed over first, and the input never drifts against the output.
+// Thread: window (opening, starting, stopping, asking) and audio (the callback).
 class RtAudioStream : public AudioStream {
 public:
+    // Thread: window. Throws AudioDeviceError with the back end's message.
     RtAudioStream(const AudioDeviceEntry& device, OutputRing* output, InputRing* input);
     ~RtAudioStream() override;
 
+    // Thread: window.
     void start() override;
     void stop() override;
     bool isAlive() const override;
     double rate() const override { return rate_; }
 
 private:
+    // Thread: audio. RtAudio's callback: one period of input into the rings, then one of
+    // output out of them.
     static int callback(void* out, void* in, unsigned frames, double time, RtAudioStreamStatus status,
-                        void* self);
+                        void* self) noexcept;
+    // Thread: window.
     void open(unsigned rate);
 
     AudioDeviceEntry device_;

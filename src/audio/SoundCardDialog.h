@@ -9,7 +9,7 @@
 // The "Sound Card Device Select" dialog as plain state: what it shows when it opens, what
 // the user changes, and the results of its last OK. One dialog lives for the whole run;
 // the window draws it and feeds the user's actions in.
-// Thread: the window's thread.
+// Thread: window.
 class SoundCardDialog {
 public:
     static constexpr int kDefaultBuffers = 36;

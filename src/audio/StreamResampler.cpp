@@ -35,14 +35,14 @@ StreamResampler::~StreamResampler() {
     if (state_) src_delete(state_);
 }
 
-long StreamResampler::pull(void* self, float** data) {
+long StreamResampler::pull(void* self, float** data) noexcept {
     auto* me = static_cast<StreamResampler*>(self);
     me->output_->pullBlock(me->block_.data());
     *data = me->block_.data();
     return kWaveBufferFrames;
 }
 
-void StreamResampler::render(float* out, int frames) {
+void StreamResampler::render(float* out, int frames) noexcept {
     long done = 0;
     while (done < frames) {
         const long got = src_callback_read(state_, ratio_, frames - done, out + 2 * done);
@@ -52,7 +52,7 @@ void StreamResampler::render(float* out, int frames) {
     std::fill(out + 2 * done, out + 2 * frames, 0.0f);
 }
 
-void StreamResampler::capture(const float* in, int frames) {
+void StreamResampler::capture(const float* in, int frames) noexcept {
     const long capacity = static_cast<long>(converted_.size() / 2);
     long used = 0;
     while (used < frames) {

@@ -11,8 +11,11 @@ typedef struct SRC_STATE_tag SRC_STATE;
 // libsamplerate's streaming sinc converter. Everything is allocated on construction, on
 // the window's thread, before the stream starts; the convert calls run on the audio thread
 // and neither allocate nor lock.
+// Thread: stopped (making and destroying it) and audio (converting).
 class StreamResampler {
 public:
+    // Thread: stopped (on the window, before the stream starts; throws std::runtime_error
+    // when libsamplerate cannot make its converter).
     // Output: engine blocks from `ring` become device frames at `deviceRate`.
     StreamResampler(OutputRing& ring, double deviceRate);
     // Input: device frames at `deviceRate` become engine frames in `ring`.
@@ -21,13 +24,14 @@ public:
     StreamResampler(const StreamResampler&) = delete;
     StreamResampler& operator=(const StreamResampler&) = delete;
 
-    // Audio thread: fills `frames` interleaved stereo device frames.
-    void render(float* out, int frames);
-    // Audio thread: takes `frames` interleaved stereo device frames.
-    void capture(const float* in, int frames);
+    // Thread: audio. Fills `frames` interleaved stereo device frames.
+    void render(float* out, int frames) noexcept;
+    // Thread: audio. Takes `frames` interleaved stereo device frames.
+    void capture(const float* in, int frames) noexcept;
 
 private:
-    static long pull(void* self, float** data);
+    // Thread: audio (called back from inside render() when the converter wants input).
+    static long pull(void* self, float** data) noexcept;
 
     OutputRing* output_ = nullptr;
     InputRing* input_ = nullptr;

@@ -14,7 +14,7 @@
 // and carrier buttons, the kernel, recording, and playback of the recording. The live loop
 // runs it for every output buffer the sound card hands back; the command-line renderer
 // runs it with no sound card at all. Both run this same code.
-// Thread: the thread that owns the core.
+// Thread: owner (the core's: the window in the program, the main thread in the renderer).
 class BlockLoop {
 public:
     BlockLoop(VocoderCore& core, BlockEvents& events) : core_(core), events_(events) {}

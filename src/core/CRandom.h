@@ -5,7 +5,7 @@
 // The classic 15-bit linear congruential generator. It is our own object rather than the
 // process-wide C generator so that the sequence belongs to one VocoderCore: a test, an
 // offline render or a second core cannot disturb it, and a seed reproduces a run exactly.
-// Thread: whichever thread owns the object; it is not shared.
+// Thread: owner. It is not shared.
 class CRandom {
 public:
     static constexpr int kMax = 32767;

@@ -7,7 +7,7 @@
 // Carries out the panel buttons: a click, a settings file re-pressing a latched button and a
 // MIDI controller crossing its threshold all come through dispatch(), so a button does the
 // same thing whoever presses it.
-// Thread: the thread that owns the VocoderCore; the host is called back on the same thread.
+// Thread: owner (the core's). The host is called back on the same thread.
 class CommandDispatcher {
 public:
     CommandDispatcher(VocoderCore& core, CommandHost& host) : core_(core), host_(host) {}

@@ -4,8 +4,8 @@
 // device dialogs, the display and the MIDI output. The window implements it with real
 // dialogs, the command-line renderer with none, tests with scripted answers.
 //
-// Thread: the dispatcher calls every method on the thread that owns the VocoderCore, and
-// each call completes (dialogs included) before the command goes on.
+// Thread: owner. The dispatcher calls every method on the thread that owns the VocoderCore,
+// and each call completes (dialogs included) before the command goes on.
 class CommandHost {
 public:
     virtual ~CommandHost();

@@ -15,7 +15,7 @@
 // counter has moved; `revision()` moves with any of them, so one comparison says whether
 // anything needs a look at all.
 //
-// Thread: the thread that owns the VocoderCore (see there).
+// Thread: owner (the core's; see VocoderCore).
 class ControlModel {
 public:
     ControlModel() = default;

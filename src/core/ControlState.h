@@ -5,7 +5,7 @@
 // The button states in the form the engine and the block loop read them. Only the
 // dispatcher (directly, or for the settings loader and MIDI) and start-up write them; the
 // buttons in the ControlModel show the same states to the user.
-// Thread: the thread that owns the VocoderCore.
+// Thread: owner (the core's).
 struct ControlState {
     bool recordOn = false;
     bool playRecording = false;

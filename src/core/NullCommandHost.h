@@ -5,7 +5,7 @@
 // A host with no devices, no dialogs and no MIDI output: commands change the core and
 // nothing else. Serves start-up before a window exists, and is the base of hosts that
 // answer only a few of the requests (the command-line renderer's, the tests').
-// Thread: as CommandHost.
+// Thread: owner (as CommandHost).
 class NullCommandHost : public CommandHost {
 public:
     void pauseOutput() override;

@@ -106,7 +106,7 @@ struct SliderPreset {
 
 // One bank: the values the engine reads, the range the channel sliders span, and three
 // presets.
-// Thread: the thread that owns the VocoderCore.
+// Thread: owner (the core's).
 class SliderBank {
 public:
     std::array<double, kChannels> value{};

@@ -22,9 +22,9 @@
 // MIDI table. The dispatcher, the per-block loop, the command-line renderer and the window
 // all work on one of these.
 //
-// Thread: none of it is locked. Whoever owns a core calls everything on it (dispatcher,
-// parameter derivation, block processing, reading the controls) from one thread at a time;
-// in the program that is the thread that runs the window.
+// Thread: owner (the window in the program, the main thread in the renderer). None of it
+// is locked: whoever owns a core calls everything on it (dispatcher, parameter derivation,
+// block processing, reading the controls) from one thread at a time.
 class VocoderCore {
 public:
     // Sets every start value in start-up order and builds the filter bank for the Normal

@@ -4,7 +4,7 @@
 
 // The engine's filter type: one IirFilterState with the lifetime rules of the primitives.
 // It is neither copied nor moved, because the state must stay where it was initialised.
-// Thread: whichever thread owns the engine.
+// Thread: owner (the engine's).
 class BiquadCascade {
 public:
     BiquadCascade() = default;

@@ -4,8 +4,9 @@
 // low-level tap and delay-line layer, and eight vector routines, with a process-wide
 // sticky status reported through a replaceable handler.
 //
-// Thread: the status, mode and handler are process-wide. The engine calls these routines
-// from one thread at a time (the window's thread, or the renderer's only thread).
+// Thread: owner (the engine's: the window in the program, the main thread in the renderer).
+// The status, mode and handler are process-wide and unguarded, so the engine calls these
+// routines from one thread at a time.
 
 #include "dsp/IirFilterState.h"
 

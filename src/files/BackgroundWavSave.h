@@ -25,10 +25,11 @@
 // finish() says so and leaves no file behind, so that the caller saves the ordinary way
 // and the user sees that save's message, if any.
 //
-// Thread: start(), add() and finish() on one thread, the producer's; the conversion and
-// writing on the object's own thread.
+// Thread: owner (the producer: start, add, blocks, finish) and worker (the conversion and
+// writing, on the object's own thread).
 class BackgroundWavSave {
 public:
+    // Thread: owner.
     BackgroundWavSave(std::filesystem::path target, SaveRate rate, LanePath path = bestLanePath());
     // Stops the thread; a file not finished is removed.
     ~BackgroundWavSave();
@@ -48,9 +49,11 @@ public:
 private:
     using BlockPair = std::pair<const RecordBlock*, const RecordBlock*>;
 
+    // Thread: owner.
     void hand(bool last);
-    void run();
     void stop();
+    // Thread: worker.
+    void run();
 
     std::filesystem::path target_;
     std::unique_ptr<WavWriter> writer_;

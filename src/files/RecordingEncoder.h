@@ -18,7 +18,8 @@
 // not grow with the recording. Left and right run side by side in vector lanes.
 // The blocks can also be handed over a piece at a time as they are recorded (encode), for a
 // save that runs while the recording is still growing.
-// Thread: the caller's; the lists must not change while the encoder reads them.
+// Thread: owner (whichever thread converts: the core's for Save, BackgroundWavSave's worker
+// for encode()). The lists must not change while the encoder reads them.
 class RecordingEncoder {
 public:
     static constexpr std::size_t kBlocksPerPiece = 32;

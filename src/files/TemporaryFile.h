@@ -13,7 +13,8 @@
 // ".<target name>.<process id>.<n>.tmp"; a later save of the same target removes such
 // leftovers of processes that no longer run.
 //
-// Thread: any, one object per save; the file system is the only thing shared.
+// Thread: owner. One object per save, on one thread at a time; the file system is the only
+// thing two saves share.
 class TemporaryFile {
 public:
     enum class CommitResult { Committed, WriteFailed, RenameFailed };

@@ -12,9 +12,9 @@
 // Reading WAV files into the engine's blocks and saving the recording as a WAV file.
 // Every failure is shown once through `dialogs.message` with the text the users know.
 //
-// Thread: the window's thread, with the sound output paused around the call (the engine
-// reads the slots and the recording on that same thread, between calls). An offline tool
-// may call them from its only thread.
+// Thread: owner (the core's). In the program that is the window, with the sound output
+// paused around the call: the engine reads the slots and the recording on that same thread,
+// between calls. The renderer calls them from its main thread.
 
 // Converts the WAV file at `path` to mono 11025 Hz blocks. On success the slot holds the
 // whole new file; on failure it is empty. `choice` selects what a file of two or more

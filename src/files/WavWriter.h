@@ -16,7 +16,8 @@
 // message its failure shows, empty on success; after a failure the writer is finished with
 // and the temporary file goes with it. The target changes only when commit() succeeds.
 //
-// Thread: any, one at a time.
+// Thread: owner. It may change hands (BackgroundWavSave begins it on the producer, writes
+// on its worker and commits after joining it), but one thread at a time.
 class WavWriter {
 public:
     explicit WavWriter(SaveRate rate);

@@ -4,7 +4,7 @@
 
 // Where the MIDI ports show their failures: modal message boxes in the program, a list in
 // the tests. Failures are shown at once and work goes on; nothing is retried.
-// Thread: called on the window's thread, from inside the MidiLink call that failed.
+// Thread: window. Called from inside the MidiLink call that failed.
 class MidiAlerts {
 public:
     virtual ~MidiAlerts();

@@ -16,7 +16,7 @@ struct MidiDeviceEntry {
 
 // The input and output ports of every MIDI back end that answers. A back end that cannot
 // start here (ALSA without a sequencer device, JACK without a server) is simply absent.
-// Thread: the window's thread (enumeration talks to the MIDI services).
+// Thread: window (enumeration talks to the MIDI services).
 class MidiDeviceCatalog {
 public:
     // Asks ALSA, then JACK. The program's own ports are closed while the dialog runs, so

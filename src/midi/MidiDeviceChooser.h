@@ -7,7 +7,7 @@
 
 // The device dialog as MidiLink::Reconfigure sees it: the window's dialog, or a scripted
 // user in the tests.
-// Thread: the window's thread.
+// Thread: window.
 class MidiDeviceChooser {
 public:
     virtual ~MidiDeviceChooser();

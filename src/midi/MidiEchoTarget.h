@@ -6,7 +6,7 @@
 
 // Where the slider echo goes: the MidiLink in the program. It keeps the last value echoed
 // per assignment slot, so that only changes go out.
-// Thread: the window's thread.
+// Thread: window.
 class MidiEchoTarget {
 public:
     virtual ~MidiEchoTarget();

@@ -36,7 +36,7 @@ int MidiInputPort::close() {
 }
 
 // RtMidi's thread (JACK's process thread): copies the event into the queue, nothing more.
-void MidiInputPort::deliver(double, std::vector<unsigned char>* message, void* queue) {
+void MidiInputPort::deliver(double, std::vector<unsigned char>* message, void* queue) noexcept {
     if (message == nullptr) return;
     static_cast<MidiInputQueue*>(queue)->receive(message->data(), message->size());
 }

@@ -13,7 +13,7 @@ class RtMidiIn;
 // The program's one MIDI input port on top of RtMidi. Every event it receives goes into the
 // queue on RtMidi's thread; system exclusive, timing clock and active sensing are dropped by
 // RtMidi before they reach it.
-// Thread: the window's thread; the queue is fed from RtMidi's thread while the port is open.
+// Thread: window. While the port is open RtMidi's input thread feeds the queue (deliver).
 class MidiInputPort {
 public:
     static constexpr const char* kClientName = "QUORVEL MIDI In";
@@ -34,8 +34,8 @@ public:
     const std::string& deviceName() const { return deviceName_; }
 
 private:
-    // RtMidi's thread: one event into the queue.
-    static void deliver(double timeStamp, std::vector<unsigned char>* message, void* queue);
+    // Thread: midi-in. One event into the queue.
+    static void deliver(double timeStamp, std::vector<unsigned char>* message, void* queue) noexcept;
 
     MidiInputQueue& queue_;
     std::unique_ptr<RtMidiErrorTrap> trap_; // outlives midi_, which reports into it

@@ -1,6 +1,6 @@
 #include "midi/MidiInputQueue.h"
 
-void MidiInputQueue::receive(const unsigned char* data, std::size_t count) {
+void MidiInputQueue::receive(const unsigned char* data, std::size_t count) noexcept {
     const MidiMessage message = MidiMessage::fromBytes(data, count);
     // An event of nothing but real-time bytes leaves nothing the vocoder reads.
     if (message.size == 0) return;
@@ -11,7 +11,7 @@ void MidiInputQueue::receive(const unsigned char* data, std::size_t count) {
     push(message);
 }
 
-void MidiInputQueue::push(const MidiMessage& message) {
+void MidiInputQueue::push(const MidiMessage& message) noexcept {
     if (!queue_.push(message)) {
         overflowed_.fetch_add(1, std::memory_order_relaxed);
         return;

@@ -15,7 +15,7 @@ class MidiLink;
 // (Button presses are echoed by the CommandDispatcher through its CommandHost, which
 // forwards midiEchoReady() and sendControl() to MidiLink::echoReady() and SendControl().)
 //
-// Thread: the thread that owns the VocoderCore (the window's).
+// Thread: owner (the core's, which in the program is the window).
 class MidiMapping {
 public:
     // Above this a controller switches its button; below kLatchOffBelow it lets go.

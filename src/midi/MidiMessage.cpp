@@ -10,19 +10,19 @@ constexpr std::array<int, 16> kSystemMessageLength{0, 2, 3, 2, 0, 0, 1, 0, 1, 1,
 
 constexpr std::uint8_t kDataMask = 0x7F;
 
-bool isRealTime(unsigned char byte) {
+bool isRealTime(unsigned char byte) noexcept {
     return byte >= midi_status::FirstRealTime;
 }
 
 } // namespace
 
-int midiMessageLength(std::uint8_t status) {
+int midiMessageLength(std::uint8_t status) noexcept {
     if (status < 0x80) return 0;
     if (status >= 0xF0) return kSystemMessageLength[status & 0x0F];
     return kChannelMessageLength[status >> 4];
 }
 
-MidiMessage MidiMessage::fromBytes(const unsigned char* data, std::size_t count) {
+MidiMessage MidiMessage::fromBytes(const unsigned char* data, std::size_t count) noexcept {
     MidiMessage m;
     if (data == nullptr) return m;
     std::size_t kept = 0;
@@ -43,7 +43,7 @@ MidiMessage MidiMessage::of(std::uint8_t status, std::uint8_t data1, std::uint8_
     return m;
 }
 
-bool MidiMessage::wellFormed() const {
+bool MidiMessage::wellFormed() const noexcept {
     const int length = midiMessageLength(bytes[0]);
     if (length == 0 || size != length) return false;
     for (int i = 1; i < length; ++i)

@@ -12,7 +12,8 @@
 // does not match its status byte is malformed and is never interpreted, so nothing reads
 // past the end of what arrived.
 //
-// Thread: a plain value; fromBytes() allocates nothing and may run on the MIDI thread.
+// Thread: any. A plain value; nothing here allocates, locks or blocks, so midi-in may
+// build and check records.
 struct MidiMessage {
     static constexpr std::size_t kMaxBytes = 3;
 
@@ -23,12 +24,12 @@ struct MidiMessage {
     // may stand anywhere in a stream, even inside another message, and mean nothing to the
     // vocoder: they are taken out, so a control change with a clock byte in its middle still
     // counts. What is left may be empty (size 0), which no one needs to queue.
-    static MidiMessage fromBytes(const unsigned char* data, std::size_t count);
+    static MidiMessage fromBytes(const unsigned char* data, std::size_t count) noexcept;
     static MidiMessage of(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
 
     // A status byte first, exactly as many data bytes as that status takes, each below 0x80.
     // Running status, system exclusive, truncated and over-long messages all fail.
-    bool wellFormed() const;
+    bool wellFormed() const noexcept;
 
     std::uint8_t status() const { return bytes[0]; }
     // The high nibble of a channel message: 0x8 Note Off .. 0xE Pitch Bend; 0xF system.
@@ -55,7 +56,7 @@ inline constexpr std::uint8_t ActiveSensing = 0xFE;
 
 // The length of a message that starts with `status` (1..3), or 0 where no short message
 // can start: data bytes, system exclusive, its end and the undefined 0xF4 and 0xF5.
-int midiMessageLength(std::uint8_t status);
+int midiMessageLength(std::uint8_t status) noexcept;
 
 // The three bytes of a control change on output channel 0..15. Every byte is masked into
 // its field, so a controller number or value out of range can never turn into a status byte

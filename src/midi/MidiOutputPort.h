@@ -11,7 +11,7 @@ class RtMidiErrorTrap;
 class RtMidiOut;
 
 // The program's one MIDI output port on top of RtMidi.
-// Thread: the window's thread.
+// Thread: window.
 class MidiOutputPort {
 public:
     static constexpr const char* kClientName = "QUORVEL MIDI Out";

@@ -8,5 +8,5 @@
 // assignment table and both channel settings, its device dialog runs, and the table and
 // channels come back into the core as the dialog left them. The dispatcher pauses the sound
 // card's output around it.
-// Thread: the window's thread.
+// Thread: window.
 void runMidiSettings(VocoderCore& core, MidiLink& link, MidiDeviceChooser& dialog);

@@ -7,9 +7,9 @@
 // comes back to the caller as a code instead of a printed line or an exception thrown
 // from inside the library.
 //
-// Thread: the window's thread. RtMidi calls the callback on the thread of the call that
-// failed; the ports here only make calls that can fail (open, close, enumeration) from the
-// window's thread, never from the MIDI thread.
+// Thread: window. RtMidi calls the callback on the thread of the call that failed; the
+// ports here only make calls that can fail (open, close, enumeration) from the window,
+// never from RtMidi's input thread.
 class RtMidiErrorTrap {
 public:
     // Routes `midi`'s reports here for as long as both live.

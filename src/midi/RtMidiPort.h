@@ -9,7 +9,7 @@
 
 // Opening and closing one RtMidi port, the same for input and output: every failure,
 // thrown or reported through the trap, becomes the error code the MIDI dialogs know.
-// Thread: the window's, like the ports that use them.
+// Thread: window (like the ports that use them).
 
 // Opens `device`'s port on a new Port (RtMidiIn or RtMidiOut) with the client and port
 // names given; `prepare` sets the object up before its port opens. On success `opened`

@@ -7,14 +7,17 @@
 
 // A bounded lock-free queue for exactly one producer thread and one consumer thread.
 // Neither side allocates, locks or blocks, so the audio callback may use it.
-// Thread: push() from the producer only, pop() from the consumer only; size() from either.
+// Thread: any. The two ends stay with their threads for the queue's life: each ring of the
+// sound card has the audio thread at one end and the window at the other, the MIDI input
+// queue has midi-in and the window.
 template <typename T, std::size_t Capacity>
 class SpscQueue {
     static_assert((Capacity & (Capacity - 1)) == 0, "capacity must be a power of two");
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
-    bool push(const T& item) {
+    // Thread: any (the producer only).
+    bool push(const T& item) noexcept {
         const std::size_t tail = tail_.load(std::memory_order_relaxed);
         if (tail - head_.load(std::memory_order_acquire) == Capacity) return false;
         items_[tail & (Capacity - 1)] = item;
@@ -22,7 +25,8 @@ public:
         return true;
     }
 
-    bool pop(T& item) {
+    // Thread: any (the consumer only).
+    bool pop(T& item) noexcept {
         const std::size_t head = head_.load(std::memory_order_relaxed);
         if (head == tail_.load(std::memory_order_acquire)) return false;
         item = items_[head & (Capacity - 1)];
@@ -30,13 +34,15 @@ public:
         return true;
     }
 
-    std::size_t size() const {
+    // Thread: any (the producer or the consumer: a third thread could see the head pass the
+    // tail it read a moment before).
+    std::size_t size() const noexcept {
         return tail_.load(std::memory_order_acquire) - head_.load(std::memory_order_acquire);
     }
-    bool empty() const { return size() == 0; }
+    bool empty() const noexcept { return size() == 0; }
 
-    // Only while neither side is running (the streams are stopped).
-    void clear() {
+    // Thread: stopped (neither side running).
+    void clear() noexcept {
         head_.store(0, std::memory_order_relaxed);
         tail_.store(0, std::memory_order_relaxed);
     }

@@ -17,7 +17,7 @@ class VocoderCore;
 // No line is longer than the 78 characters a reader keeps: a bank value too small to be
 // written in that room (below 1e-40, which no control makes) loads as 0.
 //
-// Thread: the thread that owns the core.
+// Thread: owner (the core's).
 
 // The file's text for the current state.
 std::string settingsText(const VocoderCore& core);

@@ -8,7 +8,7 @@
 // One panel button drawn from the skin: a lamp that is on or off, or the flat face of a
 // one-shot button. It shows button `index` of the ControlModel and never changes it; a click
 // only says which command was asked for, and the window carries it out.
-// Thread: the GUI thread.
+// Thread: window.
 class BitmapButton : public QWidget {
     Q_OBJECT
 

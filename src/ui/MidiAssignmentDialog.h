@@ -11,7 +11,7 @@ class QLineEdit;
 // "MIDI Controller Assignment": 20 rows of a control list and a controller box, one row per
 // assignment slot. One dialog lives as long as the device dialog that opens it, and keeps
 // the table of its last OK.
-// Thread: the GUI thread.
+// Thread: window.
 class MidiAssignmentDialog final : public QDialog {
     Q_OBJECT
 

@@ -14,7 +14,7 @@ class QPushButton;
 // way into the assignment dialog. There is no Cancel: OK stores the four lists, Escape or
 // the close box stores nothing. The window creates one and hands it to every
 // MidiLink::Reconfigure.
-// Thread: the GUI thread.
+// Thread: window.
 class MidiDeviceDialog final : public QDialog, public MidiDeviceChooser {
     Q_OBJECT
 

@@ -6,7 +6,7 @@ class QWidget;
 
 // Shows the MIDI ports' failures in modal message boxes titled with the application's
 // title, over the given parent window.
-// Thread: the GUI thread.
+// Thread: window.
 class MidiMessageBoxes final : public MidiAlerts {
 public:
     explicit MidiMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}

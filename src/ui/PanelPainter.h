@@ -11,7 +11,7 @@ class QPainter;
 // title plate, every button caption and slider name, the two section titles and the rules
 // under "CHANNEL OPERATIONS". The window calls it from its paintEvent with the painter's clip
 // set to what needs repainting.
-// Thread: the GUI thread.
+// Thread: window.
 class PanelPainter {
 public:
     PanelPainter();

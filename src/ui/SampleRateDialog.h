@@ -7,7 +7,7 @@
 
 // Asks the rate a recording is saved at. The answer in the form the save command takes is
 // rateCode(): 11, 22 or 44, and 0 for "Cancel", Escape or a closed window.
-// Thread: the GUI thread.
+// Thread: window.
 class SampleRateDialog : public QDialog {
     Q_OBJECT
 

@@ -9,7 +9,7 @@
 // The skin's pictures from the resources compiled into quorvel_ui. A picture is taken at 2x
 // wherever the screen asks for more than one device pixel per logical pixel, and is always
 // drawn at its logical size.
-// Thread: the GUI thread (pixmaps belong to it).
+// Thread: window (pixmaps belong to it).
 class Skin {
 public:
     // The picture for a paint device of the given device-pixel ratio; loaded once per scale.

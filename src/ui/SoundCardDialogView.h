@@ -15,7 +15,7 @@ class QSlider;
 // escape(), so the results of the last OK stay.
 // Child object names, for whoever drives it without a mouse: "inputList", "outputList",
 // "bufferSlider", "latency", "sixteenBit", "ok".
-// Thread: the GUI thread.
+// Thread: window.
 class SoundCardDialogView : public QDialog {
     Q_OBJECT
 

@@ -7,7 +7,7 @@
 
 // Asks which part of a WAV file's channels to use. One button press answers and closes;
 // Escape (or closing the window) cancels with no answer at all, which is not "None".
-// Thread: the GUI thread.
+// Thread: window.
 class SourceSelectDialog : public QDialog {
     Q_OBJECT
 

@@ -12,7 +12,7 @@
 //
 // The display keeps its own copy of the channel map; updateSpectrum() hands it back to the
 // caller every time, so an edit reaches the engine with the next spectrum update.
-// Thread: the GUI thread.
+// Thread: window.
 class SpectrumDisplay : public QWidget {
     Q_OBJECT
 

@@ -17,7 +17,7 @@
 // asks the other channel sliders to tilt around this one instead of following in parallel.
 // Every new value goes through the move callback, which the window points at the dispatcher
 // (channel sliders) or the model (parameter sliders).
-// Thread: the GUI thread.
+// Thread: window.
 class ValueSlider : public QWidget {
     Q_OBJECT
 
