@@ -5,10 +5,18 @@
 
 #include <array>
 #include <chrono>
+#include <system_error>
 
 void InternalClockStream::start() {
     if (running_.exchange(true)) return;
-    thread_ = std::thread([this] { run(); });
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error& e) {
+        // A machine out of threads: said as any device that cannot start is, and a later
+        // start may try again.
+        running_.store(false);
+        throw AudioDeviceError(e.what());
+    }
 }
 
 void InternalClockStream::stop() {

@@ -41,7 +41,7 @@
 // brings octave o + 1 up to octave o, left and right side by side in rebuild[o]; the same
 // taps arranged for the paired form (PairedRebuild) in paired[o].
 //
-// Thread: owner, like the kernel that owns it.
+// Thread: owner (like the kernel that owns it).
 
 enum class LaneJob : std::uint8_t {
     Idle,

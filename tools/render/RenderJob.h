@@ -7,7 +7,7 @@
 // One offline render: the same core, dispatcher and block loop as the live program, driven
 // from the command line instead of a panel and a sound card. Messages go to `err` with the
 // texts the program shows in its message boxes.
-// Thread: the caller's; the job runs to the end before run() returns.
+// Thread: owner (the caller's); the job runs to the end before run() returns.
 class RenderJob {
 public:
     enum ExitCode { kSuccess = 0, kFileError = 1, kUsageError = 2 };

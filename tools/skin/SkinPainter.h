@@ -9,7 +9,7 @@ class QPainter;
 // drawing with finer detail. Everything is lit from the top left: edges facing up and left
 // catch the light, recesses are shadowed on their upper and left walls. Random texture comes
 // from fixed seeds, so every run draws the same pictures.
-// Thread: the thread of the QGuiApplication (fonts).
+// Thread: window (the QGuiApplication's thread, for the fonts).
 class SkinPainter {
 public:
     static void paint(SkinImage image, QPainter& painter);
