@@ -42,9 +42,15 @@ public:
     // Captions longer than 11 characters are cut to 11.
     void setCaption(int button, std::string_view text);
 
-    // By ControlId, for the button controls 26..83.
-    bool litControl(ControlId id) const { return lit(buttonIndexOf(id)); }
-    void setLitControl(ControlId id, bool on) { setLit(buttonIndexOf(id), on); }
+    // By ControlId, for the button controls 26..83; any other id has no lamp (and the
+    // index -1 it maps to must never reach the array).
+    bool litControl(ControlId id) const {
+        const int button = buttonIndexOf(id);
+        return button >= 0 && lit(button);
+    }
+    void setLitControl(ControlId id, bool on) {
+        if (const int button = buttonIndexOf(id); button >= 0) setLit(button, on);
+    }
 
     std::uint64_t sliderChanges(int index) const { return sliders_[at(index)].changes; }
     std::uint64_t buttonChanges(int button) const { return buttons_[at(button)].changes; }
