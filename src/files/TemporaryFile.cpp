@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kMaxAttempts = 100;
+// As many links as the kernel itself follows before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
 constexpr std::string_view kSuffix = ".tmp";
 
 // ".<target name>.": what every temporary name of `target` starts with. (Appended piece by
@@ -80,22 +82,47 @@ std::filesystem::path folderOf(const std::filesystem::path& target) {
     return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
+// The end of the chain of symbolic links that starts at `target` (`target` itself when it
+// is no link): the file a save replaces. It need not exist. A relative link is read from
+// the link's own folder, as the kernel reads it.
+bool followLinks(std::filesystem::path& target, int& error) {
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        std::error_code failure;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, failure);
+        if (failure) {
+            error = failure.value();
+            return false;
+        }
+        target = next.is_absolute() ? next : folderOf(target) / next;
+    }
+    error = ELOOP;
+    return false;
+}
+
+
 } // namespace
 
 TemporaryFile::~TemporaryFile() {
     discard();
 }
 
-bool TemporaryFile::create(const std::filesystem::path& target) {
+bool TemporaryFile::create(const std::filesystem::path& requested) {
     discard();
     error_ = 0;
-    if (!target.has_filename()) {
+    target_ = requested;
+    if (!requested.has_filename()) {
         error_ = EISDIR;
         return false;
     }
-    const std::filesystem::path folder = folderOf(target);
-    removeLeftovers(folder, target);
-    target_ = target;
+    if (!followLinks(target_, error_)) return false;
+    if (!target_.has_filename()) {
+        error_ = EISDIR;
+        return false;
+    }
+    const std::filesystem::path folder = folderOf(target_);
+    removeLeftovers(folder, target_);
     int fd = -1;
     if (openUnnamed(folder)) {
         fd = ::fileno(stream_);
@@ -105,7 +132,7 @@ bool TemporaryFile::create(const std::filesystem::path& target) {
         fd = ::fileno(stream_);
     }
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);
     return true;
 }

@@ -13,6 +13,10 @@
 // ".<target name>.<process id>.<n>.tmp"; a later save of the same target removes such
 // leftovers of processes that no longer run.
 //
+// A target that is a symbolic link stays one: the new file replaces the file at the end of
+// the chain of links (and a link that points nowhere yet gets its file made there), so the
+// user's links keep working and the files they point to change.
+//
 // Thread: any, one object per save; the file system is the only thing shared.
 class TemporaryFile {
 public:
@@ -24,10 +28,14 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates an empty file in the target's folder. When the target exists, the new file
-    // takes its permissions, so replacing a file does not change who may read it.
+    // Creates an empty file in the folder of the target (of the file a link leads to). When
+    // that file exists, the new file takes its permissions, so replacing a file does not
+    // change who may read it.
     bool create(const std::filesystem::path& target);
     std::FILE* stream() const { return stream_; }
+    // What create() was last given, after the links it leads through (as far as they
+    // could be followed): the file that is replaced.
+    const std::filesystem::path& target() const { return target_; }
 
     // Writes out, syncs and closes the file, then renames it over the target.
     CommitResult commit();

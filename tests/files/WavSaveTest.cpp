@@ -33,6 +33,13 @@ std::string id(const Bytes& b, std::size_t at) {
     return std::string(b.begin() + at, b.begin() + at + 4);
 }
 
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // One channel of a recording at 11025 Hz doubled `doublings` times over the whole stream.
 std::vector<std::int16_t> upsampledReference(const RecordBlockList& channel, int doublings) {
     std::vector<double> x;
@@ -89,6 +96,22 @@ protected:
 
     std::vector<std::int16_t> interleaved(int doublings) {
         return interleave(upsampledReference(left, doublings), upsampledReference(right, doublings));
+    }
+
+    // Saves through the Save command to `path`; returns the messages shown.
+    std::vector<std::string> saveTo(const fs::path& path, SaveRate rate = SaveRate::Rate22050) {
+        ScriptedDialogs d;
+        d.rateAnswers = {rate};
+        d.saveAnswers = {path};
+        const bool saved = saveRecording(left, right, d);
+        EXPECT_EQ(saved, d.messages.empty());
+        return d.messages;
+    }
+    // The file an ordinary save of the recording makes, in a folder of its own.
+    Bytes ordinaryFile(SaveRate rate = SaveRate::Rate22050) {
+        TempFolder elsewhere;
+        EXPECT_EQ(saveTo(elsewhere.path() / "plain.wav", rate), std::vector<std::string>{});
+        return readAll(elsewhere.path() / "plain.wav");
     }
 };
 
@@ -209,6 +232,52 @@ TEST_F(SaveCommand, AWriteFailingHalfWayRemovesTheTemporaryFileAndLeavesTheOldOn
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot write wave data!"});
     EXPECT_EQ(readAll(target), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+// ---- What is at the path ---------------------------------------------------------------
+
+TEST_F(SaveCommand, ThroughSymbolicLinksTheFileAtTheEndIsReplacedAndEveryLinkStays) {
+    const Bytes expected = ordinaryFile();
+    const fs::path takes = folder.path() / "takes";
+    fs::create_directories(takes / "old");
+    const fs::path first = folder.write("takes/old/first.wav", Bytes{'o', 'l', 'd'});
+    fs::permissions(first, fs::perms::owner_read | fs::perms::owner_write);
+    // out.wav -> first.wav; chain.wav -> takes/hop.wav -> old/first.wav (read from takes/,
+    // as the kernel reads a relative link); new.wav -> a file not made yet.
+    fs::create_symlink("takes/old/first.wav", target);
+    fs::create_symlink("takes/hop.wav", folder.path() / "chain.wav");
+    fs::create_symlink("old/first.wav", takes / "hop.wav");
+    fs::create_symlink(takes / "new-take.wav", folder.path() / "new.wav");
+
+    for (const char* link : {"out.wav", "chain.wav"}) {
+        SCOPED_TRACE(link);
+        fs::resize_file(first, 0);
+        EXPECT_EQ(saveTo(folder.path() / link), std::vector<std::string>{});
+        EXPECT_TRUE(fs::is_symlink(folder.path() / link));
+        EXPECT_EQ(readAll(first), expected);
+    }
+    EXPECT_EQ(fs::status(first).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(saveTo(folder.path() / "new.wav"), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "new.wav"));
+    EXPECT_EQ(readAll(takes / "new-take.wav"), expected);
+
+    EXPECT_TRUE(fs::is_symlink(takes / "hop.wav"));
+    EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"chain.wav", "new.wav", "out.wav", "takes"}));
+    EXPECT_EQ(namesIn(takes), (std::vector<std::string>{"hop.wav", "new-take.wav", "old"}));
+    EXPECT_EQ(namesIn(takes / "old"), std::vector<std::string>{"first.wav"});
+}
+
+TEST_F(SaveCommand, ALinkIntoAMissingFolderOrInACircleCannotBeCreatedAndStaysAsItWas) {
+    fs::create_symlink("no/such/folder/take.wav", target);
+    fs::create_symlink("round.wav", folder.path() / "about.wav");
+    fs::create_symlink("about.wav", folder.path() / "round.wav");
+    for (const char* link : {"out.wav", "about.wav"}) {
+        SCOPED_TRACE(link);
+        EXPECT_EQ(saveTo(folder.path() / link), std::vector<std::string>{"Cannot create file!"});
+        EXPECT_TRUE(fs::is_symlink(folder.path() / link));
+    }
+    EXPECT_EQ(fs::read_symlink(target), "no/such/folder/take.wav");
+    EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"about.wav", "out.wav", "round.wav"}));
 }
 
 } // namespace
