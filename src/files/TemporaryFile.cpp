@@ -82,6 +82,17 @@ std::filesystem::path folderOf(const std::filesystem::path& target) {
     return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
+bool isStreamNode(mode_t mode) {
+    return S_ISFIFO(mode) || S_ISCHR(mode);
+}
+
+// Whether `target`, through any links, is a FIFO or a character device: something to write
+// into, which a renamed file would only put out of reach of whoever reads it.
+bool namesStreamNode(const std::filesystem::path& target) {
+    struct stat info {};
+    return ::stat(target.c_str(), &info) == 0 && isStreamNode(info.st_mode);
+}
+
 // The end of the chain of symbolic links that starts at `target` (`target` itself when it
 // is no link): the file a save replaces. It need not exist. A relative link is read from
 // the link's own folder, as the kernel reads it.
@@ -101,7 +112,6 @@ bool followLinks(std::filesystem::path& target, int& error) {
     return false;
 }
 
-
 } // namespace
 
 TemporaryFile::~TemporaryFile() {
@@ -111,10 +121,16 @@ TemporaryFile::~TemporaryFile() {
 bool TemporaryFile::create(const std::filesystem::path& requested) {
     discard();
     error_ = 0;
+    inPlace_ = false;
     target_ = requested;
     if (!requested.has_filename()) {
         error_ = EISDIR;
         return false;
+    }
+    if (requested == kStandardOutput || namesStreamNode(requested)) {
+        if (openInPlace(requested)) return true;
+        // A node replaced by a file since it was looked at is saved as a file.
+        if (error_ != 0) return false;
     }
     if (!followLinks(target_, error_)) return false;
     if (!target_.has_filename()) {
@@ -134,6 +150,29 @@ bool TemporaryFile::create(const std::filesystem::path& requested) {
     struct stat existing {};
     if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);
+    return true;
+}
+
+// Leaves error_ at 0 when the target turns out not to be a stream after all.
+bool TemporaryFile::openInPlace(const std::filesystem::path& target) {
+    const bool standardOutput = target == kStandardOutput;
+    // Standard output is written through a copy of the descriptor, so that closing the
+    // stream leaves the process's own descriptor 1 as it was.
+    const int fd = standardOutput ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
+                                  : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail();
+    struct stat info {};
+    if (!standardOutput && (::fstat(fd, &info) != 0 || !isStreamNode(info.st_mode))) {
+        ::close(fd);
+        return false;
+    }
+    stream_ = ::fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        error_ = errno;
+        ::close(fd);
+        return false;
+    }
+    inPlace_ = true;
     return true;
 }
 
@@ -207,6 +246,13 @@ TemporaryFile::CommitResult TemporaryFile::commit() {
     if (stream_ == nullptr) {
         if (error_ == 0) error_ = EBADF;
         return CommitResult::WriteFailed;
+    }
+    if (inPlace_) {
+        // Nothing to sync or rename: a reader takes the bytes as they come.
+        bool written = std::fflush(stream_) == 0 || fail();
+        if (std::fclose(stream_) != 0 && written) written = fail();
+        stream_ = nullptr;
+        return written ? CommitResult::Committed : CommitResult::WriteFailed;
     }
     // Synced before the rename: after a crash the target is either the old file or the
     // whole new one, never a renamed file whose data never reached the disk.
