@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 
+#include <csignal>
 #include <iostream>
 
 VocoderApp::CommandLine VocoderApp::parse(const std::vector<std::string>& args) {
@@ -72,6 +73,9 @@ int VocoderApp::run(int argc, char** argv) {
         return 0;
     }
 
+    // A save into a FIFO whose reader has gone then fails with a message instead of ending
+    // the program, with whatever it had not saved yet.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName("QUORVEL");
     QApplication::setApplicationVersion(kVersion);

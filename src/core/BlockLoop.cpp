@@ -39,6 +39,21 @@ const FileBlock* BlockLoop::takeFileBlock(const FileBlockList& file, std::size_t
     return block;
 }
 
+std::size_t BlockLoop::blocksLeft(const FileBlockList& file, std::size_t pos, bool playing, bool restart) {
+    if (!playing || file.empty()) return 0;
+    return file.size() - (restart || pos >= file.size() ? 0 : pos);
+}
+
+std::size_t BlockLoop::modulatorBlocksLeft() const {
+    const ControlState& s = core_.state;
+    return blocksLeft(core_.modulatorFile, core_.modulatorFilePos, s.playModulatorFile, s.modulatorFileRestart);
+}
+
+std::size_t BlockLoop::carrierBlocksLeft() const {
+    const ControlState& s = core_.state;
+    return blocksLeft(core_.carrierFile, core_.carrierFilePos, s.playCarrierFile, s.carrierFileRestart);
+}
+
 void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, const FileBlock* modulatorFile,
                              const FileBlock* carrierFile) {
     const ControlState& s = core_.state;

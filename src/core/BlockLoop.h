@@ -7,6 +7,7 @@
 #include "engine/VocoderKernel.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // One block of the vocoder from the controls to 16-bit stereo: engine parameters, file
@@ -37,6 +38,11 @@ public:
     // Whether this pass took the last block of the modulator or carrier file.
     bool usedLastModulatorBlock() const { return lastModulatorBlock_; }
     bool usedLastCarrierBlock() const { return lastCarrierBlock_; }
+    // How many passes from now take a block of the modulator or carrier file up to the one
+    // that takes its last, if no command changes its playing meanwhile; 0 when it does not
+    // play. (A repeating file starts over after that pass.)
+    std::size_t modulatorBlocksLeft() const;
+    std::size_t carrierBlocksLeft() const;
 
     const std::array<double, BLOCK_SIZE>& modulatorBlock() const { return modulator_; }
     const std::array<double, BLOCK_SIZE>& carrierBlock() const { return carrier_; }
@@ -47,6 +53,8 @@ private:
     // Takes this pass's block of a playing file, or null when the file does not play.
     const FileBlock* takeFileBlock(const FileBlockList& file, std::size_t& pos, bool& playing, bool& restart,
                                    bool repeat, ControlId button, bool& usedLast);
+    // What takeFileBlock will do from here, pass by pass, up to the last block.
+    static std::size_t blocksLeft(const FileBlockList& file, std::size_t pos, bool playing, bool restart);
     void buildSamples(const InputBuffer* input, bool sixteenBitInput, const FileBlock* modulatorFile,
                       const FileBlock* carrierFile);
     void record(OutputBuffer& out);

@@ -12,9 +12,13 @@ BackgroundWavSave::~BackgroundWavSave() {
     stop();
 }
 
-bool BackgroundWavSave::start() {
+bool BackgroundWavSave::start(std::optional<std::size_t> blocks) {
     if (thread_.joinable() || !writer_) return false;
-    if (!writer_->begin(target_).empty()) {
+    std::optional<std::uint64_t> frames;
+    if (blocks) frames = static_cast<std::uint64_t>(*blocks) * static_cast<std::uint64_t>(encoder_.framesPerBlock());
+    failure_ = writer_->begin(target_, frames);
+    inPlace_ = writer_->inPlace();
+    if (!failure_.empty()) {
         writer_.reset();
         return false;
     }
@@ -53,13 +57,17 @@ void BackgroundWavSave::run() {
             last = ending_ && pending_.empty();
         }
         // After a failure the rest is only taken off the queue: the file is not used.
-        for (std::size_t done = 0; done < work.size() && !failed_;) {
+        for (std::size_t done = 0; done < work.size() && !failed_.load(std::memory_order_relaxed);) {
             const std::size_t count = std::min(RecordingEncoder::kBlocksPerPiece, work.size() - done);
             for (std::size_t b = 0; b < count; ++b) {
                 left[b] = work[done + b].first;
                 right[b] = work[done + b].second;
             }
-            failed_ = !writer_->write(encoder_.encode(left, right, count)).empty();
+            if (const std::string_view failure = writer_->write(encoder_.encode(left, right, count));
+                !failure.empty()) {
+                failure_ = failure;
+                failed_.store(true, std::memory_order_release);
+            }
             done += count;
         }
         work.clear();
@@ -76,7 +84,11 @@ void BackgroundWavSave::stop() {
 bool BackgroundWavSave::finish() {
     if (!thread_.joinable()) return false;
     stop();
-    const bool complete = !failed_ && added_ > 0 && writer_->commit().empty();
+    bool complete = !failed_ && added_ > 0;
+    if (complete) {
+        failure_ = writer_->commit();
+        complete = failure_.empty();
+    }
     writer_.reset(); // an uncommitted temporary file goes with it
     return complete;
 }

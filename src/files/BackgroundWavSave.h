@@ -6,11 +6,14 @@
 #include "files/SaveRate.h"
 #include "files/WavWriter.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,6 +28,10 @@
 // finish() says so and leaves no file behind, so that the caller saves the ordinary way
 // and the user sees that save's message, if any.
 //
+// Except into a stream (a FIFO, a device, standard output: see TemporaryFile), where the
+// bytes go out as they are written: once start() has succeeded this is the only save there
+// can be, and a failure is final. inPlace() tells such a save; failure() gives its message.
+//
 // Thread: owner (the producer: start, add, blocks, finish) and worker (the conversion and
 // writing, on the object's own thread).
 class BackgroundWavSave {
@@ -37,7 +44,9 @@ public:
     BackgroundWavSave& operator=(const BackgroundWavSave&) = delete;
 
     // Creates the temporary file and starts the thread; false when the file cannot be made.
-    bool start();
+    // `blocks`, when known, is how many blocks will be handed over: the header then states
+    // the length from the start (a stream needs that; see WavWriter).
+    bool start(std::optional<std::size_t> blocks = std::nullopt);
     // The next recorded block of each channel. Both must stay where they are, unchanged,
     // until finish() returns (a deque's elements do while it grows at the back).
     void add(const RecordBlock& left, const RecordBlock& right);
@@ -45,6 +54,14 @@ public:
     std::size_t blocks() const { return added_; }
     // Waits for the thread; true when the file is complete and in the target's place.
     bool finish();
+
+    // Whether a write has failed already: a producer writing into a stream can stop.
+    bool failed() const { return failed_.load(std::memory_order_acquire); }
+    // The message of what failed (start(), a write or the completion in finish()); empty
+    // when nothing did. Read it on the producer's thread after failed() or finish().
+    std::string_view failure() const { return failure_; }
+    // After start(): whether the bytes go straight into the target.
+    bool inPlace() const { return inPlace_; }
 
 private:
     using BlockPair = std::pair<const RecordBlock*, const RecordBlock*>;
@@ -65,6 +82,8 @@ private:
     std::condition_variable wake_;
     std::vector<BlockPair> pending_; // guarded by mutex_
     bool ending_ = false;            // guarded by mutex_
-    bool failed_ = false;            // the thread's until it is joined
+    std::atomic<bool> failed_{false};
+    std::string_view failure_;       // the thread's until failed_ is set or it is joined
+    bool inPlace_ = false;
     std::thread thread_;
 };

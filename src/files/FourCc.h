@@ -14,6 +14,9 @@ constexpr FourCc fourCc(const char (&text)[5]) {
 }
 
 inline constexpr FourCc kRiffId = fourCc("RIFF");
+// RIFF's 64-bit form (EBU Tech 3306): the sizes that outgrow 32 bits are in a ds64 chunk.
+inline constexpr FourCc kRf64Id = fourCc("RF64");
+inline constexpr FourCc kDs64Id = fourCc("ds64");
 inline constexpr FourCc kListId = fourCc("LIST");
 inline constexpr FourCc kWaveForm = fourCc("WAVE");
 inline constexpr FourCc kFmtId = fourCc("fmt ");

@@ -15,6 +15,10 @@ inline std::uint32_t getU32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+inline std::uint64_t getU64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(getU32(p)) | static_cast<std::uint64_t>(getU32(p + 4)) << 32;
+}
+
 inline void putU16(std::uint8_t* p, std::uint16_t value) {
     p[0] = static_cast<std::uint8_t>(value);
     p[1] = static_cast<std::uint8_t>(value >> 8);
@@ -22,6 +26,10 @@ inline void putU16(std::uint8_t* p, std::uint16_t value) {
 
 inline void putU32(std::uint8_t* p, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+inline void putU64(std::uint8_t* p, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 } // namespace littleEndian

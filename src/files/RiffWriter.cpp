@@ -18,8 +18,8 @@ bool RiffWriter::createChunk(RiffChunk& chunk, FourCc id, std::uint32_t size) {
     return true;
 }
 
-bool RiffWriter::createForm(RiffChunk& chunk, FourCc id, FourCc formType) {
-    if (!createChunk(chunk, id, 4)) return false;
+bool RiffWriter::createForm(RiffChunk& chunk, FourCc id, FourCc formType, std::uint32_t size) {
+    if (!createChunk(chunk, id, size)) return false;
     std::uint8_t form[4];
     littleEndian::putU32(form, formType);
     if (!write(form, sizeof form)) return false;
@@ -30,7 +30,7 @@ bool RiffWriter::createForm(RiffChunk& chunk, FourCc id, FourCc formType) {
 bool RiffWriter::write(const void* data, std::size_t size) {
     if (stream_ == nullptr) return false;
     // Refused before writing: a file past the limit could not be described by its header.
-    if (size > kMaxFileSize - position_) return false;
+    if (position_ > maxFileSize_ || size > maxFileSize_ - position_) return false;
     if (size > 0 && std::fwrite(data, 1, size, stream_) != size) return false;
     position_ += size;
     return true;
@@ -52,13 +52,13 @@ bool RiffWriter::ascend(RiffChunk& chunk) {
     if (size != chunk.size) {
         std::uint8_t field[4];
         littleEndian::putU32(field, size);
-        if (!writeAt(chunk.dataOffset - 4, field, sizeof field)) return false;
+        if (!overwrite(chunk.dataOffset - 4, field, sizeof field)) return false;
         chunk.size = size;
     }
     return true;
 }
 
-bool RiffWriter::writeAt(std::uint64_t position, const void* data, std::size_t size) {
+bool RiffWriter::overwrite(std::uint64_t position, const void* data, std::size_t size) {
     const std::uint64_t end = position_;
     if (::fseeko(stream_, static_cast<off_t>(position), SEEK_SET) != 0) return false;
     const bool written = std::fwrite(data, 1, size, stream_) == size;

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kMaxAttempts = 100;
+// As many links as the kernel itself follows before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
 constexpr std::string_view kSuffix = ".tmp";
 
 // ".<target name>.": what every temporary name of `target` starts with. (Appended piece by
@@ -80,22 +82,63 @@ std::filesystem::path folderOf(const std::filesystem::path& target) {
     return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
+bool isStreamNode(mode_t mode) {
+    return S_ISFIFO(mode) || S_ISCHR(mode);
+}
+
+// Whether `target`, through any links, is a FIFO or a character device: something to write
+// into, which a renamed file would only put out of reach of whoever reads it.
+bool namesStreamNode(const std::filesystem::path& target) {
+    struct stat info {};
+    return ::stat(target.c_str(), &info) == 0 && isStreamNode(info.st_mode);
+}
+
+// The end of the chain of symbolic links that starts at `target` (`target` itself when it
+// is no link): the file a save replaces. It need not exist. A relative link is read from
+// the link's own folder, as the kernel reads it.
+bool followLinks(std::filesystem::path& target, int& error) {
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        std::error_code failure;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, failure);
+        if (failure) {
+            error = failure.value();
+            return false;
+        }
+        target = next.is_absolute() ? next : folderOf(target) / next;
+    }
+    error = ELOOP;
+    return false;
+}
+
 } // namespace
 
 TemporaryFile::~TemporaryFile() {
     discard();
 }
 
-bool TemporaryFile::create(const std::filesystem::path& target) {
+bool TemporaryFile::create(const std::filesystem::path& requested) {
     discard();
     error_ = 0;
-    if (!target.has_filename()) {
+    inPlace_ = false;
+    target_ = requested;
+    if (!requested.has_filename()) {
         error_ = EISDIR;
         return false;
     }
-    const std::filesystem::path folder = folderOf(target);
-    removeLeftovers(folder, target);
-    target_ = target;
+    if (requested == kStandardOutput || namesStreamNode(requested)) {
+        if (openInPlace(requested)) return true;
+        // A node replaced by a file since it was looked at is saved as a file.
+        if (error_ != 0) return false;
+    }
+    if (!followLinks(target_, error_)) return false;
+    if (!target_.has_filename()) {
+        error_ = EISDIR;
+        return false;
+    }
+    const std::filesystem::path folder = folderOf(target_);
+    removeLeftovers(folder, target_);
     int fd = -1;
     if (openUnnamed(folder)) {
         fd = ::fileno(stream_);
@@ -105,8 +148,31 @@ bool TemporaryFile::create(const std::filesystem::path& target) {
         fd = ::fileno(stream_);
     }
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);
+    return true;
+}
+
+// Leaves error_ at 0 when the target turns out not to be a stream after all.
+bool TemporaryFile::openInPlace(const std::filesystem::path& target) {
+    const bool standardOutput = target == kStandardOutput;
+    // Standard output is written through a copy of the descriptor, so that closing the
+    // stream leaves the process's own descriptor 1 as it was.
+    const int fd = standardOutput ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
+                                  : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail();
+    struct stat info {};
+    if (!standardOutput && (::fstat(fd, &info) != 0 || !isStreamNode(info.st_mode))) {
+        ::close(fd);
+        return false;
+    }
+    stream_ = ::fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        error_ = errno;
+        ::close(fd);
+        return false;
+    }
+    inPlace_ = true;
     return true;
 }
 
@@ -180,6 +246,13 @@ TemporaryFile::CommitResult TemporaryFile::commit() {
     if (stream_ == nullptr) {
         if (error_ == 0) error_ = EBADF;
         return CommitResult::WriteFailed;
+    }
+    if (inPlace_) {
+        // Nothing to sync or rename: a reader takes the bytes as they come.
+        bool written = std::fflush(stream_) == 0 || fail();
+        if (std::fclose(stream_) != 0 && written) written = fail();
+        stream_ = nullptr;
+        return written ? CommitResult::Committed : CommitResult::WriteFailed;
     }
     // Synced before the rename: after a crash the target is either the old file or the
     // whole new one, never a renamed file whose data never reached the disk.

@@ -26,6 +26,14 @@ constexpr std::array<std::uint8_t, 14> kSubformatGuidTail{0x00, 0x00, 0x00, 0x00
 
 constexpr int kMaxBitsPerSample = 32;
 
+// An RF64 file's 32-bit sizes hold this where ds64 has the real one.
+constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
+// ds64 starts with riffSize, dataSize and sampleCount, 64 bits each.
+constexpr std::size_t kDs64SizesSize = 24;
+// No file is this large; a ds64 size beyond it is cut down, so that adding it to an offset
+// cannot wrap around. Reads simply end at the true end of the file.
+constexpr std::uint64_t kMaxDs64Size = std::uint64_t{1} << 62;
+
 // The extensible record is PCM only with the PCM subformat; anything else it carries
 // (floating point, compressed data) cannot be read.
 std::string_view checkExtensible(const std::uint8_t* record, std::size_t length) {
@@ -38,11 +46,30 @@ std::string_view checkExtensible(const std::uint8_t* record, std::size_t length)
     return {};
 }
 
+// EBU Tech 3306 puts ds64 first in the form; a file without it there is not one we know.
+bool readDs64(RiffReader& reader, WavHeader& header) {
+    RiffChunk ds64;
+    std::array<std::uint8_t, kDs64SizesSize> sizes{};
+    if (!reader.descend(ds64) || ds64.id != kDs64Id ||
+        reader.read(ds64, sizes.data(), sizes.size()) != sizes.size())
+        return false;
+    if (header.riff.size == kSizeInDs64)
+        header.riff.size = std::min(littleEndian::getU64(sizes.data()), kMaxDs64Size);
+    header.ds64DataSize = std::min(littleEndian::getU64(sizes.data() + 8), kMaxDs64Size);
+    return true;
+}
+
 } // namespace
+
+std::uint64_t WavHeader::dataSize(const RiffChunk& data) const {
+    return ds64DataSize && data.size == kSizeInDs64 ? *ds64DataSize : data.size;
+}
 
 std::string_view checkWavHeader(RiffReader& reader, WavHeader& header) {
     if (!reader.descend(header.riff)) return wavTexts::kCannotReadFile;
-    if (header.riff.id != kRiffId || header.riff.formType != kWaveForm) return wavTexts::kNotWave;
+    const bool rf64 = header.riff.id == kRf64Id;
+    if ((header.riff.id != kRiffId && !rf64) || header.riff.formType != kWaveForm) return wavTexts::kNotWave;
+    if (rf64 && !readDs64(reader, header)) return wavTexts::kNotWave;
 
     RiffChunk fmt;
     if (!reader.findChunk(fmt, kFmtId, header.riff)) return wavTexts::kNoFormatChunk;

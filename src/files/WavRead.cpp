@@ -21,6 +21,7 @@ std::string_view convertWav(ByteSource& source, SourceChoice choice, FileBlockLi
 
     RiffChunk data;
     if (!reader.findChunk(data, kDataId, header.riff)) return wavTexts::kNoDataChunk;
+    data.size = header.dataSize(data);
     if (data.size == 0) return wavTexts::kNoWaveData;
 
     // The claimed size only bounds the loop. Room is made for the bytes that really are in

@@ -10,7 +10,10 @@ namespace {
 // Returns the failure message, empty on success. The temporary file goes whatever happens;
 // the target changes only on success.
 std::string_view writeWav(const std::filesystem::path& target, WavWriter& writer, RecordingEncoder& frames) {
-    if (const std::string_view failure = writer.begin(target); !failure.empty()) return failure;
+    // The length is known before the first byte: a stream's header states it, and a take
+    // too long for RIFF is written as RF64 from the start.
+    const std::uint64_t length = static_cast<std::uint64_t>(frames.blocks()) * frames.framesPerBlock();
+    if (const std::string_view failure = writer.begin(target, length); !failure.empty()) return failure;
     // The data a piece at a time: the bytes are the same as in one write of all of it.
     for (std::span<const std::uint8_t> piece = frames.next(); !piece.empty(); piece = frames.next())
         if (const std::string_view failure = writer.write(piece); !failure.empty()) return failure;

@@ -247,7 +247,10 @@ bool SaveSettings(const VocoderCore& core, const std::filesystem::path& path, st
         return false;
     };
     if (!file.create(path)) {
-        const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+        // Through a link the file is made where the link leads, so that folder is the one
+        // that refused it.
+        const std::filesystem::path& target = file.target();
+        const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
         return fail("cannot create a file in " + folder.string(), file.error());
     }
     if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {

@@ -6,7 +6,11 @@
 #include "WavTestSupport.h"
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
 #include <iterator>
 #include <limits>
 
@@ -128,6 +132,47 @@ TEST_F(BackgroundSave, AWriteFailingOnItsThreadEndsUnfinishedAndLeavesTheOldFile
     EXPECT_FALSE(complete);
     EXPECT_EQ(readAll(target), old);
     EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+TEST_F(BackgroundSave, IntoAFifoTheHeaderStatesTheLengthWhenKnownAndOtherwiseThatItIsUnknown) {
+    RecordBlockList left, right;
+    for (std::size_t b = 0; b < 200; ++b) {
+        left.push_back(block(b, 0.02));
+        right.push_back(block(b, 0.03));
+    }
+    const Bytes file = ordinarySave(left, right, SaveRate::Rate22050);
+    const fs::path fifo = folder.path() / "live.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Saves into the FIFO while `read` takes what comes out of it.
+    auto stream = [&](std::optional<std::size_t> blocks, const std::function<void()>& read) {
+        std::thread reader(read);
+        BackgroundWavSave save(fifo, SaveRate::Rate22050);
+        EXPECT_TRUE(save.start(blocks));
+        EXPECT_TRUE(save.inPlace());
+        for (std::size_t b = 0; b < left.size(); ++b) save.add(left[b], right[b]);
+        EXPECT_TRUE(save.finish());
+        reader.join();
+    };
+    Bytes known, unknown;
+    stream(left.size(), [&] { known = readAll(fifo); });
+    stream(std::nullopt, [&] { unknown = readAll(fifo); });
+    EXPECT_EQ(known, file);
+    Bytes placeholders = file;
+    for (std::size_t at : {4, 42}) std::fill_n(placeholders.begin() + long(at), 4, 0xFF);
+    EXPECT_EQ(unknown, placeholders);
+
+    // sox takes the unknown length as "up to the end" (and warns that the end came early).
+    std::string raw;
+    stream(std::nullopt, [&] {
+        if (std::FILE* sox = ::popen(("sox -t wav '" + fifo.string() + "' -t raw - 2>/dev/null").c_str(), "r")) {
+            char buffer[4096];
+            for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, sox)) > 0;) raw.append(buffer, got);
+            ::pclose(sox);
+        }
+    });
+    EXPECT_EQ(Bytes(raw.begin(), raw.end()), Bytes(file.begin() + 46, file.end()));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(filesIn(folder.path()), 2u);
 }
 
 } // namespace

@@ -12,7 +12,13 @@
 #include "WavTestSupport.h"
 
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -27,10 +33,35 @@ RecordBlockList recording(int blocks, double frequency) {
     return list;
 }
 
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<double> samplesOf(const RecordBlockList& list) {
     std::vector<double> out;
     for (const RecordBlock& b : list) out.insert(out.end(), b.samples.begin(), b.samples.end());
     return out;
+}
+
+// While alive, a write to a pipe nobody reads fails with EPIPE instead of raising SIGPIPE,
+// as in both programs.
+class PipeSignalIgnored {
+public:
+    PipeSignalIgnored() : previous_(std::signal(SIGPIPE, SIG_IGN)) {}
+    ~PipeSignalIgnored() { std::signal(SIGPIPE, previous_); }
+    PipeSignalIgnored(const PipeSignalIgnored&) = delete;
+    PipeSignalIgnored& operator=(const PipeSignalIgnored&) = delete;
+
+private:
+    void (*previous_)(int);
+};
+
+bool isCharacterDevice(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 
 class SavingFails : public WavTest {
@@ -59,11 +90,7 @@ protected:
     void expectOnlyTheOldFiles() {
         EXPECT_EQ(readAll(settingsPath), oldBytes);
         EXPECT_EQ(readAll(wavPath), oldBytes);
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder.path()))
-            names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"keep.set", "keep.wav"}));
+        EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"keep.set", "keep.wav"}));
     }
     // Saves through the Save command's dialogs; returns the messages shown.
     std::vector<std::string> saveWav(const RecordBlockList& left, const RecordBlockList& right, SaveRate rate,
@@ -164,6 +191,56 @@ TEST_F(SavingFails, ARecordingInAReadOnlyFolderCannotBeCreatedAndLeavesTheOldFil
     }
     EXPECT_EQ(messages, std::vector<std::string>{"Cannot create file!"});
     expectOnlyTheOldFiles();
+}
+
+// ---- Streams ---------------------------------------------------------------------------
+
+TEST_F(SavingFails, AFifoWhoseReaderGoesAwayReportsTheWriteFailureAndStaysAFifo) {
+    // Far more than the FIFO holds, so the save is still writing when the reader leaves.
+    const RecordBlockList left = recording(1000, 0.05), right = recording(1000, 0.21);
+    const fs::path fifo = folder.path() / "live.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+        char head[100];
+        EXPECT_EQ(::read(fd, head, sizeof head), 100);
+        ::close(fd);
+    });
+    PipeSignalIgnored quiet;
+    ScriptedDialogs dialogs;
+    dialogs.rateAnswers = {SaveRate::Rate44100};
+    dialogs.saveAnswers = {fifo};
+    EXPECT_FALSE(saveRecording(left, right, dialogs));
+    reader.join();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot write wave data!"});
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    fs::remove(fifo);
+    expectOnlyTheOldFiles();
+}
+
+TEST_F(SavingFails, AFullDeviceReportsTheWriteFailureAndStaysADevice) {
+    // Root makes a full device of its own (/dev/full's numbers), so that a save gone wrong
+    // could only ever replace that one; anyone else uses /dev/full itself, which they cannot
+    // replace.
+    TempFolder devices;
+    fs::path full = devices.path() / "full";
+    if (::geteuid() != 0 || ::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0) full = "/dev/full";
+    if (!isCharacterDevice(full) || ::access(full.c_str(), W_OK) != 0)
+        GTEST_SKIP() << "no full device to write to here: neither one of our own nor a writable /dev/full";
+
+    const RecordBlockList left = recording(300, 0.05), right = recording(300, 0.21);
+    ScriptedDialogs dialogs;
+    dialogs.rateAnswers = {SaveRate::Rate44100};
+    dialogs.saveAnswers = {full};
+    EXPECT_FALSE(saveRecording(left, right, dialogs));
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Cannot write wave data!"});
+    std::string error;
+    EXPECT_FALSE(SaveSettings(core, full, &error));
+    EXPECT_EQ(error, "cannot write " + full.string() + ": No space left on device");
+    EXPECT_TRUE(isCharacterDevice(full));
+    if (full != "/dev/full") {
+        EXPECT_EQ(namesIn(devices.path()), std::vector<std::string>{"full"});
+    }
 }
 
 } // namespace

@@ -208,6 +208,34 @@ def build(c):
     c.fails("huge-data-size", riff([fmt_chunk, chunk(b"data", data, claimed=0xFFFFFFFF)]), SHORT_DATA)
     c.fails("huge-data-size-even", riff([fmt_chunk, chunk(b"data", data, claimed=0xFFFFFFF0)]), SHORT_DATA)
 
+    # RF64: the 32-bit sizes say 0xFFFFFFFF and the ds64 chunk, first in the form, has the
+    # real ones. Its sizes may lie like any other; huge ones must not wrap around.
+    def u64(v):
+        return struct.pack("<Q", v)
+
+    def ds64(riff_size, data_size, table=b""):
+        return chunk(b"ds64", u64(riff_size) + u64(data_size) + u64(data_size // 2) + u32(len(table) // 12) + table)
+
+    def rf64(ds64_chunk, data_chunk, riff_claimed=0xFFFFFFFF):
+        body = [ds64_chunk, fmt_chunk, data_chunk]
+        return riff(body, claimed=riff_claimed, magic=b"RF64")
+
+    rf64_size = 4 + 36 + len(fmt_chunk) + 8 + len(data)
+    rf64_data = chunk(b"data", data, claimed=0xFFFFFFFF)
+    same_as_plain("rf64", rf64(ds64(rf64_size, len(data)), rf64_data))
+    same_as_plain("rf64-data-size-in-its-own-header", rf64(ds64(rf64_size, 0), chunk(b"data", data)))
+    same_as_plain("rf64-riff-size-in-its-own-header", rf64(ds64(0, len(data)), rf64_data, riff_claimed=rf64_size))
+    same_as_plain("rf64-ds64-with-a-table", rf64(ds64(rf64_size + 12, len(data), b"junk" + u64(3)), rf64_data))
+    c.fails("rf64-ds64-not-first", riff([fmt_chunk, ds64(rf64_size, len(data)), rf64_data], claimed=0xFFFFFFFF,
+                                        magic=b"RF64"), NOT_WAVE)
+    c.fails("rf64-ds64-cut-short", riff([chunk(b"ds64", u64(rf64_size) + u32(len(data))), fmt_chunk, rf64_data],
+                                        claimed=0xFFFFFFFF, magic=b"RF64"), NOT_WAVE)
+    c.fails("rf64-data-size-too-large", rf64(ds64(rf64_size, len(data) + 1000), rf64_data), SHORT_DATA)
+    c.fails("rf64-data-size-huge", rf64(ds64(rf64_size, 0xFFFFFFFFFFFFFFF0), rf64_data), SHORT_DATA)
+    same_as_plain("rf64-riff-size-huge", rf64(ds64(0xFFFFFFFFFFFFFFFF, len(data)), rf64_data))
+    c.fails("rf64-riff-size-zero", rf64(ds64(0, len(data)), rf64_data), NO_FORMAT)
+    c.fails("rf64-data-size-zero", rf64(ds64(rf64_size, 0), rf64_data), EMPTY_DATA)
+
     # Thousands of tiny chunks: the search walks them all, neither loops nor gives up.
     tiny = [chunk(b"tiny", b"") for _ in range(5000)]
     same_as_plain("many-empty-chunks-before-fmt", riff(tiny + chunks))

@@ -312,6 +312,48 @@ TEST_F(SettingsFiles, AFailedSaveLeavesTheOldFileAsItWasAndSaysWhy) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST_F(SettingsFiles, SavesThroughSymbolicLinksWriteTheFileTheyLeadToAndKeepTheLinks) {
+    Panel p;
+    playAround(p);
+    const std::string text = settingsText(p.core);
+    auto contents = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    };
+    // The session as many keep it: the configuration folder's file a link into a folder of
+    // kept files, through a second link.
+    fs::create_directories(folder / "dotfiles" / "quorvel");
+    std::ofstream(folder / "dotfiles" / "quorvel" / "session.set") << "old";
+    fs::create_directory_symlink("dotfiles/quorvel", folder / "kept");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = old ? old : "";
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    fs::create_directories(folder / "config" / "quorvel");
+    fs::create_symlink("../../kept/session.set", sessionFilePath());
+    EXPECT_TRUE(SaveSettings(p.core, sessionFilePath()));
+    EXPECT_TRUE(fs::is_symlink(sessionFilePath()));
+    EXPECT_EQ(contents(folder / "dotfiles" / "quorvel" / "session.set"), text);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "dotfiles" / "quorvel"), fs::directory_iterator()), 1);
+    if (old) {
+        setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+
+    // A settings file not made yet is made where its link points; one into a folder that
+    // does not exist names that folder.
+    fs::create_symlink(folder / "presets" / "robot.set", folder / "robot.set");
+    std::string error;
+    EXPECT_FALSE(SaveSettings(p.core, folder / "robot.set", &error));
+    EXPECT_EQ(error, "cannot create a file in " + (folder / "presets").string() + ": No such file or directory");
+    fs::create_directory(folder / "presets");
+    EXPECT_TRUE(SaveSettings(p.core, folder / "robot.set"));
+    EXPECT_TRUE(fs::is_symlink(folder / "robot.set"));
+    EXPECT_EQ(contents(folder / "presets" / "robot.set"), text);
+}
+
 TEST_F(SettingsFiles, TheSessionLivesInTheUsersConfigurationFolder) {
     const char* old = std::getenv("XDG_CONFIG_HOME");
     const std::string kept = old ? old : "";

@@ -5,10 +5,16 @@
 #include "WavTestSupport.h"
 
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,6 +36,47 @@ Rendered render(const std::vector<std::string>& args) {
     RenderJob job(std::get<RenderOptions>(parsed), err, false);
     r.exit = job.run();
     r.err = err.str();
+    return r;
+}
+
+struct Ran {
+    int status = -1;
+    Bytes out;
+    std::string err;
+};
+
+// Runs the built quorvel-render with `args`, its standard output into a pipe read up to
+// `keep` bytes and then closed (a reader that has seen enough), its messages into a file.
+Ran runRenderer(const std::vector<std::string>& args, const std::filesystem::path& messages,
+                std::size_t keep = std::numeric_limits<std::size_t>::max()) {
+    Ran r;
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return r;
+    const int err = ::open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::vector<std::string> line{QUORVEL_RENDER};
+    line.insert(line.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : line) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err);
+    std::uint8_t buffer[65536];
+    while (r.out.size() < keep) {
+        const ssize_t got = ::read(out[0], buffer, std::min(sizeof buffer, keep - r.out.size()));
+        if (got <= 0) break;
+        r.out.insert(r.out.end(), buffer, buffer + got);
+    }
+    ::close(out[0]);
+    ::waitpid(child, &r.status, 0);
+    const Bytes text = readAll(messages);
+    r.err.assign(text.begin(), text.end());
     return r;
 }
 
@@ -221,6 +268,61 @@ TEST_F(QuorvelRender, ACarrierFileAloneSetsTheLengthAndStereoSourcesAreChosenByN
                   .exit,
               0);
     EXPECT_EQ(readStereo(path("l.wav")).left.size(), 30u * 64);
+}
+
+TEST_F(QuorvelRender, StandardOutputAndAFifoGetTheVeryFileARenderToAFileWrites) {
+    const std::string mod = modulator();
+    const std::vector<std::int16_t> left = testSignal(64 * 30 + 17, 440, 11025);
+    const std::string carrier =
+        folder.write("c.wav", wavFile(PcmFormat{1, 2, 11025, 16}, pcm16(interleave(left, left)))).string();
+    // Every way the length is decided: by the passes asked for, by the modulator's last
+    // block (repeating or not, or at once when it does not play) and by the carrier's.
+    const std::vector<std::vector<std::string>> renders{
+        {"--blocks", "40", "--rate", "22"},
+        {"--modulator", mod},
+        {"--modulator", mod, "--repeat-modulator", "--rate", "11"},
+        {"--modulator", mod, "--press", "PMod Button"},
+        {"--carrier", carrier, "--carrier-source", "left", "--rate", "11"},
+    };
+    const std::filesystem::path fifo = path("live.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::vector<std::string>& options : renders) {
+        std::string shown;
+        for (const std::string& option : options) shown += option + " ";
+        SCOPED_TRACE(shown);
+        auto with = [&](const std::string& out) {
+            std::vector<std::string> args = options;
+            args.insert(args.end(), {"--quiet", "--out", out});
+            return args;
+        };
+        ASSERT_EQ(render(with(path("file.wav"))).exit, 0);
+        const Bytes file = readAll(path("file.wav"));
+
+        const Ran piped = runRenderer(with("-"), path("messages.txt"));
+        ASSERT_TRUE(WIFEXITED(piped.status));
+        EXPECT_EQ(WEXITSTATUS(piped.status), 0);
+        EXPECT_EQ(piped.err, "");
+        EXPECT_EQ(piped.out, file);
+        ScriptedDialogs dialogs;
+        FileBlockList fromPipe, fromFile;
+        EXPECT_TRUE(readWavMemory(piped.out, SourceChoice::Right, fromPipe, dialogs));
+        EXPECT_TRUE(readWavFile(path("file.wav"), SourceChoice::Right, fromFile, dialogs));
+        EXPECT_EQ(samplesOf(fromPipe), samplesOf(fromFile));
+
+        Bytes received;
+        std::thread reader([&] { received = readAll(fifo); });
+        EXPECT_EQ(render(with(fifo)).exit, 0);
+        reader.join();
+        EXPECT_EQ(received, file);
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    }
+}
+
+TEST_F(QuorvelRender, AReaderThatGoesAwayEndsTheRenderWithTheWriteMessageAndStatusOne) {
+    const Ran ran = runRenderer({"--blocks", "200000", "--quiet", "--out", "-"}, path("messages.txt"), 1000);
+    ASSERT_TRUE(WIFEXITED(ran.status)) << "ended by signal " << WTERMSIG(ran.status);
+    EXPECT_EQ(WEXITSTATUS(ran.status), 1);
+    EXPECT_EQ(ran.err, "quorvel-render: standard output: Cannot write wave data!\n");
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include "core/NullCommandHost.h"
 #include "core/VocoderCore.h"
 #include "files/BackgroundWavSave.h"
+#include "files/TemporaryFile.h"
 #include "files/WavDialogs.h"
 #include "files/WavFiles.h"
+#include "files/WavTexts.h"
 #include "session/SettingsFile.h"
 
 #include <algorithm>
@@ -18,6 +20,16 @@
 namespace {
 
 constexpr const char* kProgram = "quorvel-render";
+
+// "-" for --out is standard output, as for most tools.
+std::filesystem::path outputPath(const RenderOptions& options) {
+    return options.out == "-" ? std::filesystem::path(TemporaryFile::kStandardOutput)
+                              : std::filesystem::path(options.out);
+}
+
+std::string outputName(const RenderOptions& options) {
+    return options.out == "-" ? "standard output" : options.out;
+}
 
 // Buttons that need a dialog, a device or MIDI: a render has none of them.
 constexpr ControlId kRefused[] = {control::Rec,          control::Play,         control::Save,
@@ -37,8 +49,8 @@ public:
         return std::filesystem::path(path);
     }
     std::optional<std::filesystem::path> saveFile(std::string_view, std::string_view) override {
-        current_ = options_.out;
-        return std::filesystem::path(options_.out);
+        current_ = outputName(options_);
+        return outputPath(options_);
     }
     std::optional<SourceChoice> selectSource(WavSlot slot, std::string_view) override {
         return slot == WavSlot::Carrier ? options_.carrierSource : options_.modulatorSource;
@@ -47,6 +59,11 @@ public:
     void message(std::string_view text) override {
         err_ << kProgram << ": " << current_ << ": " << text << '\n';
         failed = true;
+    }
+    // A failure of the save made while rendering, said as the Save command would say it.
+    void saveFailed(std::string_view text) {
+        current_ = outputName(options_);
+        message(text);
     }
 
     bool failed = false;
@@ -60,19 +77,25 @@ private:
 // The recording written to the output file while the render makes it, on the other core
 // (see BackgroundWavSave). It follows the take that was recording when the render began; if
 // that take is replaced or anything goes wrong, Save writes the file the ordinary way.
+// Not so into a stream (a pipe, standard output, a device): what went out there cannot be
+// taken back, so this save is the only one and its failure is the render's.
 class EarlySave {
 public:
-    EarlySave(const RenderOptions& options, VocoderCore& core) : core_(core) {
+    enum class Outcome { Saved, SaveAgain, Failed };
+
+    // `passes`: how many blocks the take will have, which a stream's header states.
+    EarlySave(const RenderOptions& options, VocoderCore& core, std::size_t passes) : core_(core) {
         if (!core.state.recordOn || !core.recording) return;
         take_ = core.recording.get();
-        save_ = std::make_unique<BackgroundWavSave>(options.out, options.rate);
-        if (!save_->start()) save_.reset();
+        save_ = std::make_unique<BackgroundWavSave>(outputPath(options), options.rate);
+        if (!save_->start(passes)) save_.reset();
     }
 
     // After each block: hands over what the take has recorded since.
     void follow() {
         if (!save_) return;
         if (core_.recording.get() != take_) {
+            lost_ = save_->inPlace();
             save_.reset();
             return;
         }
@@ -80,20 +103,39 @@ public:
         for (std::size_t b = save_->blocks(); b < recorded; ++b) save_->add(take_->left[b], take_->right[b]);
     }
 
-    // At Save: whether the file is written, complete and in place.
-    bool finish() {
+    // Whether a stream could not take what was written: rendering on would be for nothing.
+    bool streamBroken() const { return save_ && save_->inPlace() && save_->failed(); }
+
+    // At Save: whether the file is written, complete and in place, or is to be saved the
+    // ordinary way, or cannot be.
+    Outcome finish() {
         follow();
-        if (!save_) return false;
-        const bool complete =
-            save_->blocks() == std::min(take_->left.size(), take_->right.size()) && save_->finish();
+        if (lost_) {
+            failure_ = wavTexts::saveStepMessage(wavTexts::SaveStep::WriteData);
+            return Outcome::Failed;
+        }
+        if (!save_) return Outcome::SaveAgain;
+        Outcome outcome;
+        if (save_->inPlace()) {
+            outcome = save_->finish() ? Outcome::Saved : Outcome::Failed;
+        } else {
+            const bool whole = save_->blocks() == std::min(take_->left.size(), take_->right.size());
+            outcome = whole && save_->finish() ? Outcome::Saved : Outcome::SaveAgain;
+        }
+        failure_ = save_->failure();
         save_.reset();
-        return complete;
+        return outcome;
     }
+
+    // What failed, once known (streamBroken() or finish()).
+    std::string_view failure() const { return save_ ? save_->failure() : failure_; }
 
 private:
     VocoderCore& core_;
     const Recording* take_ = nullptr;
     std::unique_ptr<BackgroundWavSave> save_;
+    bool lost_ = false; // the take was replaced while a stream carried it
+    std::string_view failure_;
 };
 
 // The world around the dispatcher during a render: no device, no display, no MIDI; only
@@ -104,9 +146,18 @@ public:
 
     void loadWavFiles() override { ::loadWavFiles(core_.modulatorFile, core_.carrierFile, dialogs_); }
     void saveRecording() override {
-        if (early && early->finish()) {
-            saved = true;
-            return;
+        if (early) {
+            switch (early->finish()) {
+            case EarlySave::Outcome::Saved:
+                saved = true;
+                return;
+            case EarlySave::Outcome::Failed:
+                // Nothing said means nothing was handed over, which the caller reports.
+                if (!early->failure().empty()) dialogs_.saveFailed(early->failure());
+                return;
+            case EarlySave::Outcome::SaveAgain:
+                break;
+            }
         }
         if (core_.recording) saved = ::saveRecording(core_.recording->left, core_.recording->right, dialogs_);
     }
@@ -200,15 +251,18 @@ int RenderJob::run() {
             press(id);
     }
 
-    EarlySave early(o, core);
-    host.early = &early;
     RenderEvents events(err_);
     BlockLoop loop(core, events);
     loop.setDither(o.dither);
     const bool byModulator = !o.modulator.empty();
+    // Known exactly before the first pass, as the loop below ends: at least one pass, and
+    // with a file, the one that takes its last block (or the first, when it does not play).
     const long long total =
         o.blocks ? *o.blocks
-                 : static_cast<long long>(byModulator ? core.modulatorFile.size() : core.carrierFile.size());
+                 : std::max<long long>(1, static_cast<long long>(byModulator ? loop.modulatorBlocksLeft()
+                                                                              : loop.carrierBlocksLeft()));
+    EarlySave early(o, core, static_cast<std::size_t>(total));
+    host.early = &early;
     OutputBuffer out;
     long long done = 0;
     const long long progressStep = std::max(1LL, total / 200);
@@ -218,6 +272,11 @@ int RenderJob::run() {
         early.follow();
         ++done;
         if (events.failed) return kFileError;
+        if (early.streamBroken()) {
+            if (showProgress_) err_ << '\n';
+            dialogs.saveFailed(early.failure());
+            return kFileError;
+        }
         if (showProgress_ && done % progressStep == 0) drawProgress(err_, done, total);
         if (o.blocks) {
             if (done >= *o.blocks) break;
@@ -236,7 +295,7 @@ int RenderJob::run() {
 
     press(control::Save);
     if (dialogs.failed || !host.saved) {
-        if (!dialogs.failed) err_ << kProgram << ": " << o.out << ": nothing was recorded\n";
+        if (!dialogs.failed) err_ << kProgram << ": " << outputName(o) << ": nothing was recorded\n";
         return kFileError;
     }
     if (!o.saveSettings.empty()) {

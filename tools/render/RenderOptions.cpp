@@ -10,7 +10,10 @@ const char* const kRenderUsage =
 Vocodes WAV files with the QUORVEL engine, as the program does live, and writes the
 recorded output as a 16-bit stereo WAV file.
 
-  --out FILE           the WAV file to write (required)
+  --out FILE           the WAV file to write (required); "-" writes it to standard
+                       output as it renders, and so is a FIFO or a device; through a
+                       symbolic link, the file the link leads to is replaced. A take of
+                       more than 4 GiB is written as RF64, the 64-bit form of WAV
   --modulator FILE     WAV played as the modulator file (PMod on from the first pass)
   --carrier FILE       WAV played as the carrier file (PCar on from the first pass)
   --modulator-source S, --carrier-source S
