@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
@@ -256,6 +257,20 @@ TEST_F(QuorvelRender, SettingsGoInFirstAndTheFinalStateComesOut) {
     const std::string settings(text.begin(), text.end());
     EXPECT_NE(settings.find("\n4 100\n"), std::string::npos); // channel slider 5 as set
     EXPECT_EQ(render({"--out", path("c.wav"), "--blocks", "4", "--settings", path("none.set")}).exit, 1);
+
+    // Saved while recording: the button section (after the 25 sliders) starts with REC, lit.
+    std::string recording = settings;
+    std::size_t at = 0;
+    for (int line = 0; line < 25; ++line) at = recording.find('\n', at) + 1;
+    ASSERT_EQ(recording.compare(at, 4, "0 0\n"), 0);
+    recording[at + 2] = '1';
+    {
+        std::ofstream out(path("recording.set"), std::ios::binary);
+        out << recording;
+    }
+    const Rendered lit = render({"--out", path("d.wav"), "--blocks", "4", "--settings", path("recording.set")});
+    EXPECT_EQ(lit.exit, 0) << lit.err;
+    EXPECT_EQ(readAll(path("d.wav")), readAll(path("b.wav")));
 }
 
 TEST_F(QuorvelRender, ACarrierFileAloneSetsTheLengthAndStereoSourcesAreChosenByName) {

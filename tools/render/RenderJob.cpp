@@ -238,7 +238,9 @@ int RenderJob::run() {
         press(control::Load);
         if (dialogs.failed) return kFileError;
     }
-    press(control::Rec);
+    // A settings file saved while recording (and no Load to darken REC) has REC lit already:
+    // a press would stop the take before it began.
+    if (!core.state.recordOn) press(control::Rec);
     if (!o.carrier.empty()) press(control::PlayCarrier);
     if (!o.modulator.empty()) press(control::PlayModulator);
     if (o.repeatCarrier) press(control::RepeatCarrier);
