@@ -12,6 +12,8 @@
 #include "session/SettingsFile.h"
 #include "WavTestSupport.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -126,9 +128,17 @@ TEST_F(InterruptedSave, AKilledSaveLeavesTheWholeOldOrTheWholeNewFileAndTheNextS
     ASSERT_TRUE(saveWav(versions[1], wavPath));
     const std::vector<std::string> targets{"state.set", "take.wav"};
 
+    // From before the first save completes to well into the tenth, at the speed this machine
+    // saves now (a loaded machine saves slower, and fixed delays would all fall in the first).
+    const auto timed = std::chrono::steady_clock::now();
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(SaveSettings(versions[i % 2].core, references.path() / "timed.set"));
+        ASSERT_TRUE(saveWav(versions[i % 2], references.path() / "timed.wav"));
+    }
+    const auto round = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - timed) / 4;
     std::mt19937 random(20240611);
-    // From before the first save completes to well into the tenth.
-    std::uniform_int_distribution<int> delayMicroseconds(0, 30000);
+    std::uniform_int_distribution<int> delayMicroseconds(0, std::max(30000, int(10 * round.count())));
     std::array<int, 2> settingsSeen{}, wavSeen{};
     int leftovers = 0;
     std::vector<pid_t> killed;
