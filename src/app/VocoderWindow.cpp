@@ -4,6 +4,7 @@
 #include "core/ControlTable.h"
 #include "core/EngineParamsUpdate.h"
 #include "dsp/Nsp.h"
+#include "files/TemporaryFile.h"
 #include "files/WavFiles.h"
 #include "midi/MidiSettingsCommand.h"
 #include "session/SettingsFile.h"
@@ -49,6 +50,8 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
 
     libraryDialogs = dialogs_.get();
     nspRedirectError(showLibraryError);
+    // A save into a FIFO nobody reads would hang the whole panel: it fails at once instead.
+    TemporaryFile::setWaitForFifoReaders(false);
 
     buildWidgets();
 
@@ -168,7 +171,9 @@ void VocoderWindow::openSoundCard() {
     if (!device_->noOutput() && !device_->hasError()) {
         live_.attach(device_.get());
         device_->start();
-        pauses_ = 0;
+        // Opened from inside a box that holds the output: the new device waits for the same
+        // resume as the old one, which also gives the notifiers back.
+        if (pauses_ > 0) device_->pauseOutput();
     }
     updateStatus();
 }

@@ -14,7 +14,7 @@ public:
     explicit InternalClockStream(OutputRing& ring) : ring_(ring) {}
     ~InternalClockStream() override { stop(); }
 
-    // Thread: window. start() throws std::system_error when no thread can be made.
+    // Thread: window. start() throws AudioDeviceError when no thread can be made.
     void start() override;
     // Returns once the clock thread has ended.
     void stop() override;

@@ -158,9 +158,11 @@ bool TemporaryFile::openInPlace(const std::filesystem::path& target) {
     const bool standardOutput = target == kStandardOutput;
     // Standard output is written through a copy of the descriptor, so that closing the
     // stream leaves the process's own descriptor 1 as it was.
-    const int fd = standardOutput ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
-                                  : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | (waitForFifoReaders_ ? 0 : O_NONBLOCK);
+    const int fd = standardOutput ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0) : ::open(target.c_str(), flags);
     if (fd < 0) return fail();
+    // Only the opening was not to wait; the writes go at the reader's pace as usual.
+    if (!waitForFifoReaders_ && !standardOutput) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat info {};
     if (!standardOutput && (::fstat(fd, &info) != 0 || !isStreamNode(info.st_mode))) {
         ::close(fd);

@@ -42,8 +42,13 @@ public:
     // Creates an empty file in the folder of the target (of the file a link leads to). When
     // that file exists, the new file takes its permissions, so replacing a file does not
     // change who may read it. A FIFO, a character device or kStandardOutput is opened for
-    // writing instead; opening a FIFO waits for its reader, as a shell's redirection does.
+    // writing instead; opening a FIFO waits for its reader, as a shell's redirection does,
+    // unless the process said not to.
     bool create(const std::filesystem::path& target);
+
+    // A program whose thread must not hang on a pipe nobody reads (the window) has a FIFO
+    // without a reader fail at once (ENXIO) instead. Thread: window, before any save.
+    static void setWaitForFifoReaders(bool wait) { waitForFifoReaders_ = wait; }
     std::FILE* stream() const { return stream_; }
     // Whether the writes go straight into the target rather than into a new file.
     bool inPlace() const { return inPlace_; }
@@ -71,4 +76,5 @@ private:
     std::FILE* stream_ = nullptr;
     bool inPlace_ = false;
     int error_ = 0;
+    static inline bool waitForFifoReaders_ = true;
 };

@@ -14,8 +14,8 @@ enum class WavSlot { Carrier, Modulator };
 // The dialogs and message boxes the Load and Save commands need. The window implements
 // them with its own widgets; the commands only decide what to ask and in which order.
 // Every call is modal: it returns when the user has answered.
-// Thread: owner (the window in the program, the main thread in the renderer), like the
-// commands that call it.
+// Thread: owner (the window in the program, the main thread in the renderer); the commands
+// that call it run there too.
 class WavDialogs {
 public:
     virtual ~WavDialogs() = default;

@@ -31,7 +31,8 @@ constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
 // ds64 starts with riffSize, dataSize and sampleCount, 64 bits each.
 constexpr std::size_t kDs64SizesSize = 24;
 // No file is this large; a ds64 size beyond it is cut down, so that adding it to an offset
-// cannot wrap around. Reads simply end at the true end of the file.
+// cannot wrap around. The reads are still bounded by the file's true size: data that the
+// header claims beyond it is a short file, as in any WAV.
 constexpr std::uint64_t kMaxDs64Size = std::uint64_t{1} << 62;
 
 // The extensible record is PCM only with the PCM subformat; anything else it carries

@@ -21,7 +21,8 @@
 // what has gone out there stays out. Such a stream cannot be gone back to, so its header
 // is final from the start: it states the sizes of the take when begin() is told its
 // length, and otherwise the sizes a stream of unknown length conventionally states
-// (0xFFFFFFFF, read as "up to the end").
+// (0xFFFFFFFF, which sox, ffmpeg and aplay read as "up to the end"; this program's own reader
+// does not, and nothing of its own writes such a header without a length).
 //
 // A take whose file would be larger than RIFF can describe is written as RF64 (EBU Tech
 // 3306): the form 'RF64', a 'ds64' chunk right after the form type with the 64-bit sizes,

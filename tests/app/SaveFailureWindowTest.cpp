@@ -15,10 +15,13 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QTest>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -181,6 +184,38 @@ TEST_F(WindowSaveFailure, ARecordingInAReadOnlyFolderSaysSoOnceAndStaysForAnothe
     EXPECT_EQ(readText(take), kOld);
     ASSERT_TRUE(w.core().recording);
     EXPECT_EQ(w.core().recording->left.size(), blocks);
+}
+
+// The window's thread must never wait for a reader that may never come.
+TEST_F(WindowSaveFailure, ARecordingIntoAPipeNobodyReadsSaysSoAtOnceAndStaysForAnotherTry) {
+    VocoderWindow& w = open();
+    const std::size_t blocks = record(w);
+    ASSERT_GT(blocks, 10u);
+    const fs::path pipe = folder / "pipe.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    script.rates.push_back(SaveRate::Rate11025);
+    script.saveAnswers.push_back(pipe);
+    click(control::Save);
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot create file!"});
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    ASSERT_TRUE(w.core().recording);
+    EXPECT_EQ(w.core().recording->left.size(), blocks);
+
+    // With a reader the same recording goes into the pipe, whole (room enough that the
+    // reader can take it after the save).
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(::fcntl(reader, F_SETPIPE_SZ, 1 << 20), int(46 + blocks * 256));
+    script.rates.push_back(SaveRate::Rate11025);
+    script.saveAnswers.push_back(pipe);
+    click(control::Save);
+    std::string received(46 + blocks * 256 + 1, '\0');
+    const ssize_t got = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    EXPECT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(got, ssize_t(46 + blocks * 256));
+    EXPECT_EQ(received.compare(0, 4, "RIFF"), 0);
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 } // namespace

@@ -145,6 +145,7 @@ TEST_F(QuorvelRender, RefusesWhatMakesNoSenseWithAUsageError) {
     EXPECT_EQ(render({"--blocks", "10"}).exit, 2); // no --out
     EXPECT_EQ(render({"--out", "x.wav"}).exit, 2); // no length
     EXPECT_EQ(render({"--out", "x.wav", "--blocks", "0"}).exit, 2);
+    EXPECT_EQ(render({"--out", "x.wav", "--blocks", "1000000001"}).exit, 2); // sizes would overflow
     EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--rate", "48"}).exit, 2);
     EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--carrier-source", "middle"}).exit, 2);
     EXPECT_EQ(render({"--out", "x.wav", "--blocks", "5", "--bogus"}).exit, 2);

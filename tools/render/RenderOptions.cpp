@@ -119,7 +119,9 @@ std::variant<RenderOptions, std::string> parseRenderOptions(const std::vector<st
         } else if (arg == "--blocks") {
             if (!(error = value(v))) {
                 const auto n = wholeNumber(v);
-                if (!n || *n < 1) return "--blocks takes a whole number of at least 1, not \"" + v + "\"";
+                // A billion passes is some two years of sound; beyond, sizes would overflow.
+                if (!n || *n < 1 || *n > 1000000000)
+                    return "--blocks takes a whole number from 1 to 1000000000, not \"" + v + "\"";
                 o.blocks = *n;
             }
         } else if (arg == "--seed") {
