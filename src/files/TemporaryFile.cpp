@@ -168,14 +168,18 @@ bool TemporaryFile::openInPlace(const std::filesystem::path& target) {
         ::close(fd);
         return false;
     }
-    stream_ = ::fdopen(fd, "wb");
-    if (stream_ == nullptr) {
-        error_ = errno;
-        ::close(fd);
-        return false;
-    }
+    if (!adopt(fd)) return false;
     inPlace_ = true;
     return true;
+}
+
+// Takes `fd` as the stream the save writes through; closes it when it cannot.
+bool TemporaryFile::adopt(int fd) {
+    stream_ = ::fdopen(fd, "wb");
+    if (stream_ != nullptr) return true;
+    error_ = errno;
+    ::close(fd);
+    return false;
 }
 
 // Leaves error_ at 0 when the file system cannot make unnamed files, so a named one is tried.
@@ -189,13 +193,7 @@ bool TemporaryFile::openUnnamed(const std::filesystem::path& folder) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) error_ = errno;
         return false;
     }
-    stream_ = ::fdopen(fd, "wb");
-    if (stream_ == nullptr) {
-        error_ = errno;
-        ::close(fd);
-        return false;
-    }
-    return true;
+    return adopt(fd);
 #else
     (void)folder;
     return false;
@@ -212,10 +210,7 @@ bool TemporaryFile::openNamed(const std::filesystem::path& folder) {
             if (errno == EEXIST) continue;
             return fail();
         }
-        stream_ = ::fdopen(fd, "wb");
-        if (stream_ == nullptr) {
-            error_ = errno;
-            ::close(fd);
+        if (!adopt(fd)) {
             ::unlink(candidate.c_str());
             return false;
         }

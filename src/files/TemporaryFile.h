@@ -65,6 +65,7 @@ public:
 
 private:
     bool openInPlace(const std::filesystem::path& target);
+    bool adopt(int fd);
     bool openUnnamed(const std::filesystem::path& folder);
     bool openNamed(const std::filesystem::path& folder);
     bool nameUnnamed();
