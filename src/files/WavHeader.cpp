@@ -26,10 +26,6 @@ constexpr std::array<std::uint8_t, 14> kSubformatGuidTail{0x00, 0x00, 0x00, 0x00
 
 constexpr int kMaxBitsPerSample = 32;
 
-// An RF64 file's 32-bit sizes hold this where ds64 has the real one.
-constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
-// ds64 starts with riffSize, dataSize and sampleCount, 64 bits each.
-constexpr std::size_t kDs64SizesSize = 24;
 // No file is this large; a ds64 size beyond it is cut down, so that adding it to an offset
 // cannot wrap around. The reads are still bounded by the file's true size: data that the
 // header claims beyond it is a short file, as in any WAV.

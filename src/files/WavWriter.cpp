@@ -35,12 +35,8 @@ constexpr std::uint16_t kBitsPerSample = 16;
 constexpr std::uint32_t kBytesPerFrame = kChannels * kBitsPerSample / 8;
 // PCM record plus a zero extra-format size: 18 bytes, as the program has always written.
 constexpr std::size_t kFormatRecordSize = 18;
-// What a 32-bit size field holds when the size is elsewhere (RF64) or not known (a stream).
-constexpr std::uint32_t kSizeElsewhere = 0xFFFFFFFF;
-// riffSize, dataSize and sampleCount, 64 bits each, then a table of further chunk sizes
-// that is always empty here.
-constexpr std::size_t kDs64Size = 28;
-constexpr std::size_t kDs64SizesSize = 24;
+// ds64's sizes, then a table of further chunk sizes that is always empty here.
+constexpr std::size_t kDs64Size = kDs64SizesSize + 4;
 // Everything before the data: the form's header and type, fmt and the data chunk's header;
 // RF64 has ds64 between the form type and fmt.
 constexpr std::uint64_t kRiffHeaderSize = 12 + 8 + kFormatRecordSize + 8;
@@ -88,9 +84,9 @@ std::string_view WavWriter::begin(const std::filesystem::path& target, std::opti
         if (const std::string_view failure = beginRf64(); !failure.empty()) return failure;
     } else {
         // A file's sizes are fixed at commit() in any case; a stream's must be right now.
-        const std::uint32_t riffSize =
-            declaredBytes_ ? static_cast<std::uint32_t>(kRiffHeaderSize - 8 + *declaredBytes_)
-                           : stream ? kSizeElsewhere : 4;
+        const std::uint32_t riffSize = unbounded        ? kSizeInDs64
+                                       : declaredBytes_ ? static_cast<std::uint32_t>(kRiffHeaderSize - 8 + *declaredBytes_)
+                                                        : 4;
         if (!writer_->createForm(riff_, kRiffId, kWaveForm, riffSize)) return saveStepMessage(SaveStep::CreateRiff);
     }
     if (!writer_->createChunk(fmt_, kFmtId, kFormatRecordSize))
@@ -98,16 +94,16 @@ std::string_view WavWriter::begin(const std::filesystem::path& target, std::opti
     const auto record = formatRecord(sampleRate_);
     if (!writer_->write(record.data(), record.size())) return saveStepMessage(SaveStep::WriteFormat);
     if (!writer_->ascend(fmt_)) return saveStepMessage(SaveStep::AscendFormat);
-    const std::uint32_t dataSize = rf64_ || (stream && !declaredBytes_) ? kSizeElsewhere
-                                   : declaredBytes_                     ? static_cast<std::uint32_t>(*declaredBytes_)
-                                                                        : 0;
+    const std::uint32_t dataSize = unbounded        ? kSizeInDs64
+                                   : declaredBytes_ ? static_cast<std::uint32_t>(*declaredBytes_)
+                                                    : 0;
     if (!writer_->createChunk(data_, kDataId, dataSize)) return saveStepMessage(SaveStep::CreateData);
     return {};
 }
 
 std::string_view WavWriter::beginRf64() {
     const std::string_view failure = wavTexts::saveStepMessage(wavTexts::SaveStep::CreateRiff);
-    if (!writer_->createForm(riff_, kRf64Id, kWaveForm, kSizeElsewhere)) return failure;
+    if (!writer_->createForm(riff_, kRf64Id, kWaveForm, kSizeInDs64)) return failure;
     if (!writer_->createChunk(ds64_, kDs64Id, kDs64Size)) return failure;
     const auto record = ds64Record(kRf64HeaderSize + *declaredBytes_, *declaredBytes_);
     if (!writer_->write(record.data(), record.size()) || !writer_->ascend(ds64_)) return failure;
@@ -139,8 +135,7 @@ std::string_view WavWriter::commit() {
     } else if (file_.inPlace()) {
         // The header went out first and stays as it was sent.
         if (declaredBytes_ && dataBytes != *declaredBytes_) return saveStepMessage(SaveStep::AscendData);
-        const std::uint8_t pad = 0;
-        if ((dataBytes & 1u) && !writer_->write(&pad, 1)) return saveStepMessage(SaveStep::AscendData);
+        if (!padData(dataBytes)) return saveStepMessage(SaveStep::AscendData);
     } else {
         if (!writer_->ascend(data_)) return saveStepMessage(SaveStep::AscendData);
         if (!writer_->ascend(riff_)) return saveStepMessage(SaveStep::AscendRiff);
@@ -161,12 +156,18 @@ std::string_view WavWriter::commit() {
 std::string_view WavWriter::completeRf64(std::uint64_t dataBytes) {
     using wavTexts::SaveStep;
     using wavTexts::saveStepMessage;
-    const std::uint8_t pad = 0;
-    if ((dataBytes & 1u) && !writer_->write(&pad, 1)) return saveStepMessage(SaveStep::AscendData);
+    if (!padData(dataBytes)) return saveStepMessage(SaveStep::AscendData);
     if (dataBytes == *declaredBytes_) return {};
     if (file_.inPlace()) return saveStepMessage(SaveStep::AscendData);
     const auto record = ds64Record(writer_->position(), dataBytes);
     if (!writer_->overwrite(ds64_.dataOffset, record.data(), kDs64SizesSize))
         return saveStepMessage(SaveStep::AscendRiff);
     return {};
+}
+
+// Where the sizes cannot be fixed by ascending, the pad byte an odd data size needs is
+// written here.
+bool WavWriter::padData(std::uint64_t dataBytes) {
+    const std::uint8_t pad = 0;
+    return (dataBytes & 1u) == 0 || writer_->write(&pad, 1);
 }

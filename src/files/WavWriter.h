@@ -58,6 +58,7 @@ public:
 private:
     std::string_view beginRf64();
     std::string_view completeRf64(std::uint64_t dataBytes);
+    bool padData(std::uint64_t dataBytes);
 
     std::uint32_t sampleRate_;
     int doublings_;
