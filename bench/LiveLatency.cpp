@@ -23,7 +23,7 @@
 namespace {
 
 struct Quiet final : BlockEvents {
-    void showMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void showMessage(std::string_view text) override { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
 };
 
 void spin(std::chrono::microseconds time) {

@@ -69,7 +69,7 @@ private:
 
 class SilentEvents final : public BlockEvents {
 public:
-    void showMessage(const std::string&) override {}
+    void showMessage(std::string_view) override {}
 };
 
 void checkSliders(const VocoderCore& core) {

@@ -26,7 +26,7 @@ constexpr int kChannelSliderLines = kChannels;
 
 class SilentEvents final : public BlockEvents {
 public:
-    void showMessage(const std::string&) override {}
+    void showMessage(std::string_view) override {}
 };
 
 struct Panel {

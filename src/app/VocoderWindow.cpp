@@ -3,6 +3,7 @@
 #include "app/QtPanelDialogs.h"
 #include "core/ControlTable.h"
 #include "core/EngineParamsUpdate.h"
+#include "midi/MidiMessage.h"
 #include "dsp/Nsp.h"
 #include "files/TemporaryFile.h"
 #include "files/WavFiles.h"
@@ -52,11 +53,12 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     nspRedirectError(showLibraryError);
     // A save into a FIFO nobody reads would hang the whole panel: it fails at once instead.
     TemporaryFile::setWaitForFifoReaders(false);
+    hooks_.mapping = &midiMapping_;
 
     buildWidgets();
 
     audioNotifier_ = new QSocketNotifier(audioWake_.fd(), QSocketNotifier::Read, this);
-    connect(audioNotifier_, &QSocketNotifier::activated, this, &VocoderWindow::pumpAudio);
+    connect(audioNotifier_, &QSocketNotifier::activated, this, &VocoderWindow::serviceEngine);
     midiNotifier_ = new QSocketNotifier(midiWake_.fd(), QSocketNotifier::Read, this);
     connect(midiNotifier_, &QSocketNotifier::activated, this, &VocoderWindow::pumpMidi);
     midiLink_.SetNotifyWindow(&midiWake_);
@@ -67,10 +69,11 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     connect(deviceWatch_, &QTimer::timeout, this, &VocoderWindow::checkDevice);
     deviceWatch_->start();
 
-    // The session replaces the start values; a missing file leaves them.
-    if (!options_.sessionFile.empty()) LoadSettings(core_, dispatcher_, options_.sessionFile);
-    display_->setMap(core_.channelMap);
-    refreshWidgets();
+    // The session replaces the start values; a missing file leaves them. No device runs yet,
+    // so the core is this window's to change directly.
+    if (!options_.sessionFile.empty()) LoadSettings(core_, engine_.ownedDispatcher(), options_.sessionFile);
+    serviceEngine();
+    display_->setMap(view_.channelMap);
     updateStatus();
 
     qApp->installEventFilter(this);
@@ -82,6 +85,7 @@ VocoderWindow::~VocoderWindow() {
     // device stops first; its notifier and the device watch go before the descriptors they
     // watch (members, which ~QWidget's deletion of the children would outlive); MIDI closes
     // now, with nobody left to tell of a port that fails to close.
+    closing_ = true;
     closeDevice();
     delete deviceWatch_;
     deviceWatch_ = nullptr;
@@ -99,17 +103,17 @@ VocoderWindow::~VocoderWindow() {
 
 void VocoderWindow::buildWidgets() {
     for (int b = 0; b < kButtonCount; ++b) {
-        auto* button = new BitmapButton(core_.controls, b, this);
+        auto* button = new BitmapButton(view_.controls, b, this);
         button->setGeometry(PanelLayout::buttonRect(b));
         button->setMouseTracking(true);
-        connect(button, &BitmapButton::clicked, this, &VocoderWindow::press);
+        connect(button, &BitmapButton::clicked, this, &VocoderWindow::dispatch);
         connect(button, &BitmapButton::doubleClicked, this, &VocoderWindow::doubleClick);
         connect(button, &BitmapButton::captionChanged, this,
                 [this](int index) { update(PanelLayout::buttonCaptionArea(index)); });
         buttons_[static_cast<std::size_t>(b)] = button;
     }
     for (int s = 0; s < kSliderCount; ++s) {
-        auto* slider = new ValueSlider(core_.controls, s, this);
+        auto* slider = new ValueSlider(view_.controls, s, this);
         slider->setGeometry(PanelLayout::sliderRect(s));
         slider->setMouseTracking(true);
         slider->setMoveCallback([this](int index, int value, SlaveMode mode) { moveSlider(index, value, mode); });
@@ -118,42 +122,92 @@ void VocoderWindow::buildWidgets() {
     display_ = new SpectrumDisplay(this);
     display_->setGeometry(PanelLayout::kDisplayRect);
     display_->setMouseTracking(true);
-    // An edited routing reaches the engine at once, with or without a sound card running.
-    connect(display_, &SpectrumDisplay::mapEdited, this, [this] { core_.channelMap = display_->map(); });
+    // An edited routing reaches the engine at the next block, with or without a sound card.
+    connect(display_, &SpectrumDisplay::mapEdited, this, [this] {
+        view_.channelMap = display_->map();
+        engine_.setChannelMap(display_->map());
+        serviceEngine();
+    });
 }
 
-void VocoderWindow::press(int commandId) {
-    syncParameters();
-    dispatcher_.dispatch(commandId);
-    refreshWidgets();
+void VocoderWindow::dispatch(int commandId) {
+    engine_.press(commandId);
+    serviceEngine();
 }
 
 void VocoderWindow::doubleClick(int commandId) {
-    dispatcher_.doubleClick(commandId);
-    refreshWidgets();
+    engine_.doubleClick(commandId);
+    serviceEngine();
 }
 
 void VocoderWindow::moveSlider(int index, int value, SlaveMode mode) {
-    if (index < kChannelSliderCount) {
-        dispatcher_.moveChannelSlider(index, value, mode);
-        refreshWidgets();
-    } else {
-        core_.controls.setSlider(index, value);
-        sliders_[static_cast<std::size_t>(index)]->refresh();
-    }
+    // Shown at once, so that a drag never waits for a pass; the next image says the same.
+    if (index < kChannelSliderCount)
+        viewDispatcher_.moveChannelSlider(index, value, mode);
+    else
+        view_.controls.setSlider(index, value);
+    engine_.moveSlider(index, value, mode);
+    refreshWidgets();
+    serviceEngine();
 }
-
-void VocoderWindow::syncParameters() { updateEngineParams(core_); }
 
 void VocoderWindow::refreshWidgets() {
     for (BitmapButton* button : buttons_) button->refresh();
     for (ValueSlider* slider : sliders_) slider->refresh();
-    core_.state.slidersDirty = false;
+    view_.state.slidersDirty = false;
 }
 
 void VocoderWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter_.paint(painter, core_.controls);
+    painter_.paint(painter, view_.controls);
+}
+
+// ---- What the passes send back -----------------------------------------------------------
+
+void VocoderWindow::serviceEngine() {
+    audioWake_.drain();
+    engine_.setEchoReady(midiLink_.echoReady());
+    if (engine_.service(*this)) showImage();
+}
+
+void VocoderWindow::showImage() {
+    const PanelImage& image = engine_.image();
+    image.copyTo(view_);
+    // A lamp lights for any overload since the last look, and goes out after a clean one.
+    const std::array<int, 4> lamps = {kFirstParameterSlider, kFirstParameterSlider + 1, 0, kChannels - 1};
+    for (std::size_t i = 0; i < lamps.size(); ++i) {
+        sliders_[static_cast<std::size_t>(lamps[i])]->setLamp(image.overloadCounts[i] != overloadsShown_[i]);
+        overloadsShown_[i] = image.overloadCounts[i];
+    }
+    if (display_->map() != view_.channelMap) display_->setMap(view_.channelMap);
+    if (image.spectrumCount != spectrumShown_) {
+        spectrumShown_ = image.spectrumCount;
+        display_->updateSpectrum(image.spectrum, view_.channelMap);
+        updateStatus();
+    }
+    refreshWidgets();
+    viewMapping_.echoSliders(midiLink_);
+}
+
+void VocoderWindow::request(LiveEngine::Request what) {
+    if (closing_) return;
+    switch (what) {
+    case LiveEngine::Request::LoadWav: loadWavFiles(); break;
+    case LiveEngine::Request::SaveRecording: saveRecording(); break;
+    case LiveEngine::Request::LoadSettings: loadSettings(); break;
+    case LiveEngine::Request::SaveSettings: saveSettings(); break;
+    case LiveEngine::Request::Help: openHelp(); break;
+    case LiveEngine::Request::DisplayMode: display_->setMapMode(!display_->mapMode()); break;
+    case LiveEngine::Request::MidiSettings: configureMidi(); break;
+    case LiveEngine::Request::AudioSettings: openSoundCard(); break;
+    case LiveEngine::Request::RoutingChanged: display_->setMap(view_.channelMap); break;
+    }
+}
+
+void VocoderWindow::sendControl(int controller, int value) { midiLink_.SendControl(controller, value); }
+
+void VocoderWindow::message(std::string_view text) {
+    if (!closing_) dialogs_->message(std::string(text));
 }
 
 // ---- The sound card -------------------------------------------------------------------
@@ -165,39 +219,27 @@ void VocoderWindow::openSoundCard() {
     soundCardDialog_.setCatalog(catalog_);
     // Whatever way the dialog ends, the results of its last OK are used.
     dialogs_->soundCard(soundCardDialog_);
-    device_ = std::make_unique<WaveDuplex>(soundCardDialog_.results(), catalog_, audioWake_,
-                                           [this](const std::string& text) { report(text); });
+    device_ = std::make_unique<WaveDuplex>(soundCardDialog_.results(), catalog_,
+                                           [this](const std::string& text) { message(text); });
     lostReported_ = false;
     if (!device_->noOutput() && !device_->hasError()) {
         live_.attach(device_.get());
+        // From the first callback on the passes own the core.
+        engine_.setAudioOwnsCore(true);
         device_->start();
-        // Opened from inside a box that holds the output: the new device waits for the same
-        // resume as the old one, which also gives the notifiers back.
-        if (pauses_ > 0) device_->pauseOutput();
+        if (!device_->running()) engine_.setAudioOwnsCore(false);
     }
     updateStatus();
 }
 
 void VocoderWindow::closeDevice() {
     if (!device_) return;
-    live_.attach(nullptr);
     device_->close();
+    // The callback has returned for good: the core is the window's again.
+    engine_.setAudioOwnsCore(false);
+    live_.attach(nullptr);
     device_.reset();
     updateStatus();
-}
-
-void VocoderWindow::pumpAudio() {
-    audioWake_.drain();
-    inPass_ = true;
-    const int passes = live_.pump();
-    inPass_ = false;
-    if (passes == 0) return;
-    const Overloads& overloads = loop_.overloads();
-    sliders_[kFirstParameterSlider]->setLamp(overloads.carrier);
-    sliders_[kFirstParameterSlider + 1]->setLamp(overloads.modulator);
-    sliders_[0]->setLamp(overloads.left);
-    sliders_[kChannels - 1]->setLamp(overloads.right);
-    refreshWidgets();
 }
 
 void VocoderWindow::checkDevice() {
@@ -228,7 +270,25 @@ void VocoderWindow::updateStatus() { display_->setToolTip(audioStatus()); }
 
 void VocoderWindow::pumpMidi() {
     midiWake_.drain();
-    if (midiMapping_.handlePending(midiLink_) > 0) refreshWidgets();
+    MidiMessage message;
+    bool any = false;
+    while (midiLink_.takeMessage(message)) {
+        engine_.midi(message.bytes, message.size);
+        any = true;
+    }
+    if (any) serviceEngine();
+}
+
+void VocoderWindow::PassHooks::midi(const std::array<std::uint8_t, 3>& bytes, std::uint8_t size) {
+    MidiMessage message;
+    message.bytes = bytes;
+    message.size = size;
+    mapping->handleMessage(message);
+}
+
+void VocoderWindow::PassHooks::applySettings(VocoderCore& core, CommandDispatcher& dispatcher,
+                                             std::string_view text) {
+    loadSettingsText(core, dispatcher, text);
 }
 
 // ---- Window events -----------------------------------------------------------------------
@@ -258,16 +318,15 @@ void VocoderWindow::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    pauseOutput();
     if (!dialogs_->question("Do you really want to stop having fun?")) {
-        resumeOutput();
         event->ignore();
         return;
     }
     closing_ = true;
     closeDevice();
     midiLink_.Close();
-    syncParameters();
+    // The banks follow the sliders once per block: the file keeps the sliders as they are.
+    updateEngineParams(core_);
     if (!options_.sessionFile.empty()) {
         std::string error;
         if (!SaveSettings(core_, options_.sessionFile, &error))
@@ -276,36 +335,33 @@ void VocoderWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// ---- CommandHost --------------------------------------------------------------------------
+// ---- What the commands ask for ---------------------------------------------------------------
 
-void VocoderWindow::pauseOutput() {
-    // While a dialog is up nothing else may change the core: no blocks, no MIDI.
-    if (pauses_++ == 0) {
-        audioNotifier_->setEnabled(false);
-        midiNotifier_->setEnabled(false);
-        if (device_ && !device_->hasError() && !device_->noOutput()) device_->pauseOutput();
+void VocoderWindow::loadWavFiles() {
+    LoadedWavFiles loaded = askForWavFiles(*this);
+    if (loaded.modulator || loaded.carrier) {
+        engine_.replaceFiles(std::move(loaded.modulator), std::move(loaded.carrier));
+        serviceEngine();
     }
 }
 
-void VocoderWindow::resumeOutput() {
-    if (pauses_ == 0 || --pauses_ > 0) return;
-    if (device_ && !device_->hasError() && !device_->noOutput()) device_->resumeOutput();
-    audioNotifier_->setEnabled(true);
-    midiNotifier_->setEnabled(true);
-}
-
-void VocoderWindow::loadWavFiles() { ::loadWavFiles(core_.modulatorFile, core_.carrierFile, *this); }
-
 void VocoderWindow::saveRecording() {
-    if (core_.recording) ::saveRecording(core_.recording->left, core_.recording->right, *this);
+    const Recording* take = engine_.image().take;
+    if (!take) return;
+    // Save has stopped the recording, so the take no longer grows; it stays alive however
+    // the passes go on meanwhile.
+    engine_.keepTake(take);
+    ::saveRecording(take->left, take->right, *this);
+    engine_.keepTake(nullptr);
 }
 
 void VocoderWindow::loadSettings() {
     const auto path = dialogs_->openFile("Load Settings", kSettingsFilter);
     if (!path) return;
-    LoadSettings(core_, dispatcher_, *path);
-    display_->setMap(core_.channelMap);
-    refreshWidgets();
+    std::string text;
+    if (!readSettingsText(*path, text)) return;
+    engine_.applySettings(std::move(text));
+    serviceEngine();
 }
 
 void VocoderWindow::saveSettings() {
@@ -313,7 +369,7 @@ void VocoderWindow::saveSettings() {
     const auto path = dialogs_->saveFile("set", kSettingsFilter);
     if (!path) return;
     std::string error;
-    if (!SaveSettings(core_, *path, &error)) dialogs_->message("The settings could not be saved: " + error);
+    if (!SaveSettings(view_, *path, &error)) dialogs_->message("The settings could not be saved: " + error);
 }
 
 void VocoderWindow::openHelp() {
@@ -322,49 +378,10 @@ void VocoderWindow::openHelp() {
                           (options_.manual.empty() ? std::string("it is not installed") : options_.manual.string()));
 }
 
-void VocoderWindow::toggleDisplayMode() { display_->setMapMode(!display_->mapMode()); }
-
-void VocoderWindow::configureMidi() { runMidiSettings(core_, midiLink_, dialogs_->midiDevices()); }
-
-void VocoderWindow::reopenAudio() { openSoundCard(); }
-
-void VocoderWindow::channelMapChanged() { display_->setMap(core_.channelMap); }
-
-bool VocoderWindow::midiEchoReady() { return midiLink_.echoReady(); }
-
-void VocoderWindow::sendControl(int controller, int value) { midiLink_.SendControl(controller, value); }
-
-// ---- BlockEvents ----------------------------------------------------------------------------
-
-void VocoderWindow::parametersUpdated() { midiMapping_.echoSliders(midiLink_); }
-
-void VocoderWindow::showMessage(const std::string& text) { report(text); }
-
-void VocoderWindow::report(const std::string& text) {
-    if (!inPass_) {
-        pauseOutput();
-        dialogs_->message(text);
-        resumeOutput();
-        return;
-    }
-    deferredMessages_.push_back(text);
-    // Queued to this window: if it is destroyed first, the call is dropped with it.
-    if (deferredMessages_.size() == 1)
-        QMetaObject::invokeMethod(this, &VocoderWindow::showDeferredMessages, Qt::QueuedConnection);
-}
-
-void VocoderWindow::showDeferredMessages() {
-    std::vector<std::string> texts;
-    texts.swap(deferredMessages_);
-    if (closing_) return;
-    pauseOutput();
-    for (const std::string& text : texts) dialogs_->message(text);
-    resumeOutput();
-}
-
-void VocoderWindow::spectrumDue(const std::array<double, kChannels>& values) {
-    display_->updateSpectrum(values, core_.channelMap);
-    updateStatus();
+void VocoderWindow::configureMidi() {
+    runMidiSettings(view_, midiLink_, dialogs_->midiDevices());
+    engine_.setMidiTable(view_.midiSlots, view_.midiInChannel, view_.midiOutChannel);
+    serviceEngine();
 }
 
 // ---- WavDialogs ---------------------------------------------------------------------------
@@ -384,5 +401,3 @@ std::optional<SourceChoice> VocoderWindow::selectSource(WavSlot, std::string_vie
 }
 
 std::optional<SaveRate> VocoderWindow::selectSaveRate() { return dialogs_->selectSaveRate(); }
-
-void VocoderWindow::message(std::string_view text) { dialogs_->message(std::string(text)); }

@@ -2,13 +2,12 @@
 
 #include "app/PanelDialogs.h"
 #include "audio/AudioDeviceCatalog.h"
+#include "audio/LiveEngine.h"
 #include "audio/LiveLoop.h"
 #include "audio/SoundCardDialog.h"
 #include "audio/WaveDuplex.h"
-#include "core/BlockEvents.h"
-#include "core/BlockLoop.h"
 #include "core/CommandDispatcher.h"
-#include "core/CommandHost.h"
+#include "core/NullCommandHost.h"
 #include "core/VocoderCore.h"
 #include "files/WavDialogs.h"
 #include "midi/MidiAlerts.h"
@@ -33,10 +32,12 @@ class ValueSlider;
 
 // The one window of the program: the 640 x 480 panel of 58 buttons, 25 sliders and the
 // spectrum display, and everything behind it: the vocoder core, the sound card, MIDI, the
-// files. All processing runs on its thread: the sound card and the MIDI input only wake it,
-// and every block of sound is made here between the user's clicks.
+// files. The blocks of sound are made on the sound card's thread; this window sends every
+// click there as a command, shows what the passes send back (at most about ten times a
+// second while nothing is touched) and runs the dialogs the commands ask for, while the
+// sound goes on.
 // Thread: window.
-class VocoderWindow : public QWidget, private CommandHost, private BlockEvents, private WavDialogs {
+class VocoderWindow : public QWidget, private LiveEngine::Listener, private WavDialogs {
     Q_OBJECT
 
 public:
@@ -51,19 +52,28 @@ public:
     VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~VocoderWindow() override;
 
-    VocoderCore& core() { return core_; }
-    CommandDispatcher& dispatcher() { return dispatcher_; }
+    // What the panel shows: the controls, banks, routing and MIDI table as of the last
+    // pass (the core itself belongs to the sound card's thread while a device runs).
+    const VocoderCore& core() const { return view_; }
+    // The recording as of the last pass, or null.
+    const Recording* take() const { return engine_.image().take; }
+    LiveEngine& engine() { return engine_; }
+    const LiveLoop& liveLoop() const { return live_; }
     BitmapButton& button(int index) { return *buttons_[static_cast<std::size_t>(index)]; }
     ValueSlider& slider(int index) { return *sliders_[static_cast<std::size_t>(index)]; }
     SpectrumDisplay& display() { return *display_; }
     WaveDuplex* device() { return device_.get(); }
-    const BlockLoop& blockLoop() const { return loop_; }
+
+    // What a click on a button, a double click and a slider's move do.
+    void dispatch(int commandId);
+    void doubleClick(int commandId);
+    void moveSlider(int index, int value, SlaveMode mode);
 
     // Closes the sound card if one is open, asks for devices and opens them (the first mouse
     // movement, the key "S" and the "Audio" button).
     void openSoundCard();
-    // Handles whatever the sound card has handed back: one block per played buffer.
-    void pumpAudio();
+    // Takes what the passes have sent back: shows it, and runs the dialogs they ask for.
+    void serviceEngine();
     // Handles the MIDI input waiting.
     void pumpMidi();
     // Shows whatever changed in the controls since the last look.
@@ -78,25 +88,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // CommandHost
-    void pauseOutput() override;
-    void resumeOutput() override;
-    void loadWavFiles() override;
-    void saveRecording() override;
-    void loadSettings() override;
-    void saveSettings() override;
-    void openHelp() override;
-    void toggleDisplayMode() override;
-    void configureMidi() override;
-    void reopenAudio() override;
-    void channelMapChanged() override;
-    bool midiEchoReady() override;
+    // LiveEngine::Listener
+    void request(LiveEngine::Request what) override;
     void sendControl(int controller, int value) override;
-
-    // BlockEvents
-    void parametersUpdated() override;
-    void showMessage(const std::string& text) override;
-    void spectrumDue(const std::array<double, kChannels>& values) override;
+    void message(std::string_view text) override;
 
     // WavDialogs
     std::optional<std::filesystem::path> openFile(WavSlot slot, std::string_view title,
@@ -104,37 +99,47 @@ private:
     std::optional<std::filesystem::path> saveFile(std::string_view defaultExtension, std::string_view filter) override;
     std::optional<SourceChoice> selectSource(WavSlot slot, std::string_view title) override;
     std::optional<SaveRate> selectSaveRate() override;
-    void message(std::string_view text) override;
 
     void buildWidgets();
-    void press(int commandId);
-    void doubleClick(int commandId);
-    void moveSlider(int index, int value, SlaveMode mode);
-    // The banks follow the sliders once per block; a command or a save between blocks (or
-    // with no sound card) must see the sliders as they are now.
-    void syncParameters();
+    // Puts the newest image of the core on the panel: widgets, lamps, display, MIDI echo.
+    void showImage();
+    void loadWavFiles();
+    void saveRecording();
+    void loadSettings();
+    void saveSettings();
+    void openHelp();
+    void configureMidi();
     void closeDevice();
     void checkDevice();
-    // Shows a message of the block loop or the device. Inside a pass it waits for the pass
-    // to end: a modal box runs an event loop of its own, in which a timer could close the
-    // very device the pass is using.
-    void report(const std::string& text);
-    void showDeferredMessages();
     void updateStatus();
 
     Options options_;
     std::unique_ptr<PanelDialogs> dialogs_;
+    // What the passes do with MIDI input and settings texts, on the core's thread.
+    struct PassHooks final : LiveEngine::Hooks {
+        MidiMapping* mapping = nullptr;
+        void midi(const std::array<std::uint8_t, 3>& bytes, std::uint8_t size) override;
+        void applySettings(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) override;
+    };
+
     VocoderCore core_;
-    CommandDispatcher dispatcher_{core_, *this};
-    BlockLoop loop_{core_, *this};
-    LiveLoop live_{loop_};
+    WakeupSignal audioWake_;
+    PassHooks hooks_;
+    LiveEngine engine_{core_, hooks_, audioWake_};
+    LiveLoop live_{engine_};
+    // The window's copy of what it shows, kept from the images; MIDI slider echo and the
+    // settings file work from it.
+    VocoderCore view_;
+    NullCommandHost viewHost_;
+    CommandDispatcher viewDispatcher_{view_, viewHost_};
+    std::uint64_t spectrumShown_ = 0;
+    std::array<std::uint64_t, 4> overloadsShown_{};
     PanelPainter painter_;
 
     std::array<BitmapButton*, kButtonCount> buttons_{};
     std::array<ValueSlider*, kSliderCount> sliders_{};
     SpectrumDisplay* display_ = nullptr;
 
-    WakeupSignal audioWake_;
     QSocketNotifier* audioNotifier_ = nullptr;
     AudioDeviceCatalog catalog_;
     SoundCardDialog soundCardDialog_{catalog_};
@@ -142,9 +147,6 @@ private:
     bool soundCardPending_ = true; // opened at the first mouse movement
     bool lostReported_ = false;
     QTimer* deviceWatch_ = nullptr;
-    int pauses_ = 0;
-    bool inPass_ = false;
-    std::vector<std::string> deferredMessages_;
 
     WakeupSignal midiWake_;
     QSocketNotifier* midiNotifier_ = nullptr;
@@ -162,7 +164,8 @@ private:
     };
     MidiBoxes midiAlerts_{*dialogs_};
     MidiLink midiLink_{midiAlerts_};
-    MidiMapping midiMapping_{core_, dispatcher_};
+    MidiMapping midiMapping_{core_, engine_.ownedDispatcher()};
+    MidiMapping viewMapping_{view_, viewDispatcher_}; // the slider echo only
 
     bool closing_ = false;
 };

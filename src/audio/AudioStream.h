@@ -30,6 +30,9 @@ public:
     virtual bool isAlive() const = 0;
     // The rate the device actually runs at.
     virtual double rate() const = 0;
+    // What the stream adds between a sound arriving and leaving: its period, and with a
+    // device at another rate the converters and the wait for a whole engine block.
+    virtual double latencySeconds() const = 0;
 
     // Open a stream on a device; throw AudioDeviceError with the back end's message.
     static std::unique_ptr<AudioStream> openOutput(const AudioDeviceEntry& device, OutputRing& ring);

@@ -39,7 +39,6 @@ void InputRing::store(int frame, std::int16_t left, std::int16_t right) noexcept
 
 template <typename Sample>
 void InputRing::captureFrames(const Sample* in, int frames) noexcept {
-    if (paused_.load(std::memory_order_acquire)) return;
     for (int i = 0; i < frames; ++i) {
         if (current_ < 0) {
             int index;
@@ -54,7 +53,6 @@ void InputRing::captureFrames(const Sample* in, int frames) noexcept {
         if (++offset_ == kWaveBufferFrames) {
             filled_.push(current_);
             current_ = -1;
-            wake_.signal();
         }
     }
 }

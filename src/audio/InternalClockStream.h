@@ -20,6 +20,7 @@ public:
     void stop() override;
     bool isAlive() const override { return true; }
     double rate() const override { return 11025; }
+    double latencySeconds() const override { return 64 / 11025.0; }
 
 private:
     // Thread: audio. The clock thread's whole life: one block each period until stopped.

@@ -1,59 +1,49 @@
 #pragma once
 
+#include "audio/LiveEngine.h"
+#include "audio/OutputRing.h"
 #include "audio/WaveDuplex.h"
-#include "core/BlockLoop.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 
-// The sound card's side of the block loop. Every output buffer the device has played comes
-// back here and makes one pass of the block loop, which writes the next block into that
-// same buffer before it is queued again; filled input buffers wait in order until a pass
-// takes the oldest. The output is the clock: input only queues.
-// Thread: window (woken by the device's WakeupSignal); the audio thread never enters this
-// class.
-class LiveLoop {
+// The sound card's side of the block loop, inside the output's callback: whenever the
+// output needs a block, one pass of the vocoder makes it from the oldest filled input
+// block, and its sound goes to the device at once. The output is the clock: input only
+// queues. Input that piles up beyond kMaxQueuedInput blocks (a device whose input runs on a
+// clock of its own, a start-up) is passed over, so the voice is always as fresh as it can be.
+// Thread: audio (makeBlock), stopped (attach), any (the counts).
+class LiveLoop final : public BlockSource {
 public:
-    explicit LiveLoop(BlockLoop& loop) : loop_(loop) {}
+    explicit LiveLoop(LiveEngine& engine) : engine_(engine) {}
 
-    // The device whose buffers come back here; null while there is none. Attaching drops
-    // whatever input was queued for an earlier device.
+    // Thread: stopped. The device whose output asks this loop for its blocks; null while
+    // there is none. Attaching drops whatever input was queued for an earlier device.
     void attach(WaveDuplex* device);
     WaveDuplex* device() const { return device_; }
 
-    // Handles everything the device has handed back since the last call: queues filled
-    // input buffers and runs one pass per played output buffer. Returns the passes run.
-    int pump();
+    // Thread: audio.
+    void makeBlock(OutputBuffer& out) noexcept override;
 
-    std::size_t queuedInput() const { return inputCount_; }
-    // Input blocks passed over because they had waited too long.
-    std::uint64_t skippedInput() const { return skippedInput_; }
-    // Passes that found no input block waiting while the device had its input open.
-    std::uint64_t passesWithoutInput() const { return passesWithoutInput_; }
-
-    // The input blocks that may wait for a pass beyond those of the played outputs not yet
-    // passed: the one that belongs to the pass and one more for a device whose input runs
-    // in a stream of its own.
     static constexpr std::size_t kMaxQueuedInput = 2;
-    std::uint64_t passes() const { return passes_; }
+
+    // Thread: any.
+    std::uint64_t passes() const { return passes_.load(std::memory_order_relaxed); }
+    // Input blocks passed over because newer ones were waiting.
+    std::uint64_t skippedInput() const { return skippedInput_.load(std::memory_order_relaxed); }
+    // Passes that found no input block waiting while the device had its input open.
+    std::uint64_t passesWithoutInput() const { return passesWithoutInput_.load(std::memory_order_relaxed); }
 
 private:
-    void pass(int outputIndex);
-    // Queues the filled input; beyond kMaxQueuedInput + `later` blocks (`later`: the passes
-    // still to come for outputs already played) the oldest are passed over.
-    void queueFilledInput(std::size_t later);
-
-    BlockLoop& loop_;
+    LiveEngine& engine_;
     WaveDuplex* device_ = nullptr;
-    // The input queue: at most one entry per input buffer, so a fixed ring never overflows.
+    // Audio thread: the filled input blocks in order, at most one entry per input buffer.
     std::array<int, kMaxWaveBuffers> inputQueue_{};
     std::size_t inputHead_ = 0;
     std::size_t inputCount_ = 0;
-    std::uint64_t passes_ = 0;
-    std::uint64_t skippedInput_ = 0;
-    std::uint64_t passesWithoutInput_ = 0;
-    // The device's underrun and lost-input counts at the last pump: when either has grown,
-    // a stall outlasted the ring.
-    std::uint64_t underrunsSeen_ = 0;
-    std::uint64_t droppedSeen_ = 0;
+    std::atomic<std::uint64_t> passes_{0};
+    std::atomic<std::uint64_t> skippedInput_{0};
+    std::atomic<std::uint64_t> passesWithoutInput_{0};
 };

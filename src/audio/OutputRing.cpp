@@ -1,50 +1,47 @@
 #include "audio/OutputRing.h"
 
-void OutputRing::clear() {
-    queued_.clear();
-    done_.clear();
-    current_ = -1;
+#include <algorithm>
+
+void OutputRing::prime(int delayBlocks) {
+    const int delay = std::clamp(delayBlocks, 0, kCapacity - 1);
+    for (int i = 0; i < delay; ++i) buffers_[static_cast<std::size_t>(i)].samples.fill(0);
+    head_ = 0;
+    delay_ = delay;
     offset_ = kWaveBufferFrames;
+    playing_ = false;
 }
 
 const std::int16_t* OutputRing::nextBlock() noexcept {
-    current_ = -1;
-    offset_ = 0;
-    if (paused_.load(std::memory_order_acquire)) return kSilence.data();
-    int index;
-    if (!queued_.pop(index)) {
-        underruns_.fetch_add(1, std::memory_order_relaxed);
-        return kSilence.data();
+    if (playing_) {
+        head_ = (head_ + 1) % kCapacity;
+        played_.fetch_add(1, std::memory_order_relaxed);
     }
-    current_ = index;
-    return buffers_[index].samples.data();
-}
-
-void OutputRing::finishBlock() noexcept {
-    if (current_ < 0) return;
-    done_.push(current_); // cannot be full: it holds at most the buffers in existence
-    played_.fetch_add(1, std::memory_order_relaxed);
-    current_ = -1;
-    wake_.signal();
+    // The slot after the queued ones gets the new block; with no safety blocks that is the
+    // very slot that plays next.
+    OutputBuffer& made = buffers_[static_cast<std::size_t>((head_ + delay_) % kCapacity)];
+    if (source_) {
+        source_->makeBlock(made);
+    } else {
+        made.samples.fill(0);
+        underruns_.fetch_add(1, std::memory_order_relaxed);
+    }
+    playing_ = true;
+    offset_ = 0;
+    return buffers_[static_cast<std::size_t>(head_)].samples.data();
 }
 
 void OutputRing::render(std::int16_t* out, int frames) noexcept {
-    const std::int16_t* block = current_ >= 0 ? buffers_[current_].samples.data() : kSilence.data();
+    const std::int16_t* block = buffers_[static_cast<std::size_t>(head_)].samples.data();
     for (int i = 0; i < frames; ++i) {
-        if (offset_ == kWaveBufferFrames) {
-            finishBlock();
-            block = nextBlock();
-        }
+        if (offset_ == kWaveBufferFrames) block = nextBlock();
         out[2 * i] = block[2 * offset_];
         out[2 * i + 1] = block[2 * offset_ + 1];
         ++offset_;
     }
-    if (offset_ == kWaveBufferFrames) finishBlock();
 }
 
 void OutputRing::pullBlock(float* out) noexcept {
     const std::int16_t* block = nextBlock();
     for (int i = 0; i < 2 * kWaveBufferFrames; ++i) out[i] = block[i] * (1.0f / 32768.0f);
     offset_ = kWaveBufferFrames;
-    finishBlock();
 }

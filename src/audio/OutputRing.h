@@ -1,56 +1,54 @@
 #pragma once
 
 #include "core/WaveBuffers.h"
-#include "rt/SpscQueue.h"
-#include "rt/WakeupSignal.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 
-// The output side of the ring: buffers written by the window's thread are played in
-// order by the audio thread and handed back once played. A buffer that is not back in
-// time is an underrun: a block of silence plays in its place and is counted.
-// Thread: window and audio (each function below says which).
+// Makes each block the output plays, at the moment the output needs it: the live loop,
+// which runs one pass of the vocoder per block.
+// Thread: audio.
+class BlockSource {
+public:
+    virtual ~BlockSource() = default;
+    virtual void makeBlock(OutputBuffer& out) noexcept = 0;
+};
+
+// The output side of the sound card: whenever the device has played a block, the next one
+// is made by the source on the spot, so a block's sound leaves as soon as it exists. The
+// `delayBlocks` silent blocks primed ahead of the first pass's are the safety the user
+// chose: they keep that many blocks queued between the passes and the device. Without a
+// source a block of silence plays and counts as an underrun.
+// Thread: audio, except where marked.
 class OutputRing {
 public:
-    explicit OutputRing(WakeupSignal& wake) : wake_(wake) {}
+    static constexpr int kCapacity = kMaxWaveBuffers + 1;
 
-    // Thread: window.
-    // Only a buffer out of the audio thread's hands: never written, or taken done and not
-    // written again.
-    OutputBuffer& buffer(int index) { return buffers_[index]; }
-    bool write(int index) { return queued_.push(index); }
-    bool takeDone(int& index) { return done_.pop(index); }
-    void setPaused(bool paused) { paused_.store(paused, std::memory_order_release); }
-    bool paused() const { return paused_.load(std::memory_order_acquire); }
+    // Thread: stopped.
+    void setSource(BlockSource* source) { source_ = source; }
+    void prime(int delayBlocks);
+    void clear() { prime(0); }
 
     // Thread: any.
     std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); }
     std::uint64_t blocksPlayed() const { return played_.load(std::memory_order_relaxed); }
 
-    // Thread: stopped.
-    void clear();
-
-    // Thread: audio. Fills `frames` interleaved stereo frames at the engine rate.
+    // Fills `frames` interleaved stereo frames at the engine rate.
     void render(std::int16_t* out, int frames) noexcept;
-    // Thread: audio. Hands over the next whole block as interleaved stereo floats (-1..1).
+    // Hands over the next whole block as interleaved stereo floats (-1..1).
     void pullBlock(float* out) noexcept;
 
 private:
-    // Thread: audio.
-    // Makes the next block current (or a silent one), returns its samples.
+    // Makes the next block and starts playing the oldest; returns its samples.
     const std::int16_t* nextBlock() noexcept;
-    void finishBlock() noexcept;
 
-    WakeupSignal& wake_;
-    std::array<OutputBuffer, kMaxWaveBuffers> buffers_{};
-    SpscQueue<int, 64> queued_;
-    SpscQueue<int, 64> done_;
-    std::atomic<bool> paused_{false};
+    BlockSource* source_ = nullptr;
+    std::array<OutputBuffer, kCapacity> buffers_{};
+    int head_ = 0;   // the block playing
+    int delay_ = 0;  // blocks made and waiting behind the one playing
+    int offset_ = kWaveBufferFrames; // frames of the playing block already played
+    bool playing_ = false;
     std::atomic<std::uint64_t> underruns_{0};
     std::atomic<std::uint64_t> played_{0};
-    static constexpr std::array<std::int16_t, 2 * kWaveBufferFrames> kSilence{};
-    int current_ = -1;          // audio thread: buffer playing, -1 for a block of silence
-    int offset_ = kWaveBufferFrames; // audio thread: frames of the current block already played
 };

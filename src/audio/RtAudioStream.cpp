@@ -90,6 +90,16 @@ void RtAudioStream::open(unsigned rate) {
     unsigned frames = std::max(64u, 64u * rate / 11025u);
     audio_->openStream(output_ ? &parameters : nullptr, input_ ? &parameters : nullptr, RTAUDIO_FLOAT32, rate,
                        &frames, &RtAudioStream::callback, this, &options);
+    periodFrames_ = frames;
+}
+
+double RtAudioStream::latencySeconds() const {
+    double seconds = rate_ > 0 ? periodFrames_ / rate_ : 0.0;
+    if (outputResampler_) seconds += outputResampler_->delaySeconds();
+    if (inputResampler_) seconds += inputResampler_->delaySeconds();
+    // A device whose period is not one engine block waits for each block to be whole.
+    if (outputResampler_ || inputResampler_) seconds += BLOCK_SIZE / kEngineRate;
+    return seconds;
 }
 
 RtAudioStream::~RtAudioStream() {

@@ -28,6 +28,7 @@ public:
     void stop() override;
     bool isAlive() const override;
     double rate() const override { return rate_; }
+    double latencySeconds() const override;
 
 private:
     // Thread: audio. RtAudio's callback: one period of input into the rings, then one of
@@ -42,6 +43,7 @@ private:
     InputRing* input_;
     std::unique_ptr<RtAudio> audio_;
     double rate_ = 0;
+    unsigned periodFrames_ = 0;
     // The callback counts itself in before it looks at `accepting_`, and stop() clears
     // `accepting_` before it waits for the count to reach zero: either the callback sees the
     // stream stopping and touches nothing, or stop() sees it running and waits it out.

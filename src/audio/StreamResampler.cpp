@@ -68,3 +68,8 @@ void StreamResampler::capture(const float* in, int frames) noexcept {
         used += data.input_frames_used;
     }
 }
+
+double StreamResampler::delaySeconds() const {
+    // libsamplerate's medium sinc filter reaches about 3 ms to either side at the lower rate.
+    return 0.003;
+}

@@ -24,6 +24,9 @@ public:
     StreamResampler(const StreamResampler&) = delete;
     StreamResampler& operator=(const StreamResampler&) = delete;
 
+    // Thread: any. The converter's own delay, for the latency the user is shown.
+    double delaySeconds() const;
+
     // Thread: audio. Fills `frames` interleaved stereo device frames.
     void render(float* out, int frames) noexcept;
     // Thread: audio. Takes `frames` interleaved stereo device frames.

@@ -5,9 +5,16 @@
 #include <algorithm>
 #include <cstdio>
 
-WaveDuplex::WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& catalog, WakeupSignal& wake,
-                       ShowMessage showMessage)
-    : showMessage_(std::move(showMessage)), output_(wake), input_(wake) {
+namespace {
+
+// Input buffers: the pass's block, those that may wait (LiveLoop::kMaxQueuedInput), the one
+// being filled and one to spare.
+constexpr int kInputBuffers = 5;
+
+} // namespace
+
+WaveDuplex::WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& catalog, ShowMessage showMessage)
+    : showMessage_(std::move(showMessage)) {
     sixteenBitInput_ = choice.sixteenBit;
     bufferCount_ = std::clamp(choice.bufferSlider, 1, kMaxWaveBuffers);
     noInput_ = choice.inputChoice == 0;
@@ -67,14 +74,11 @@ void WaveDuplex::show(const char* format, const std::string& detail) {
 }
 
 void WaveDuplex::start() {
-    for (int i = 0; i < bufferCount_; ++i) {
-        output_.buffer(i).samples.fill(0);
-        write(i);
-    }
+    output_.prime(bufferCount_ - 1);
     // Input buffers go in before any stream runs: a stream that carries both directions
     // captures from its first period on.
     if (!noInput_)
-        for (int i = 0; i < bufferCount_; ++i) addBuffer(i);
+        for (int i = 0; i < kInputBuffers; ++i) input_.addBuffer(i);
     if (outputStream_) {
         try {
             outputStream_->start();
@@ -84,6 +88,7 @@ void WaveDuplex::start() {
             return;
         }
     }
+    running_ = outputStream_ != nullptr;
     if (inputStream_) {
         try {
             inputStream_->start();
@@ -93,37 +98,18 @@ void WaveDuplex::start() {
             return;
         }
     }
-    resetting_ = false;
 }
 
 void WaveDuplex::reset() {
-    resetting_ = true;
+    running_ = false;
     if (outputStream_) outputStream_->stop();
     if (inputStream_) inputStream_->stop();
     output_.clear();
     input_.clear();
-    output_.setPaused(false);
-    input_.setPaused(false);
-}
-
-void WaveDuplex::write(int index) {
-    if (!outputOpen_) {
-        show("Wave devices not initialized or open");
-        return;
-    }
-    if (!output_.write(index)) show("Couldn't write to wave out device - \n%s", "the output queue is full");
-}
-
-void WaveDuplex::addBuffer(int index) {
-    if (!inputOpen_) {
-        show("Wave devices not initialized or open");
-        return;
-    }
-    if (!input_.addBuffer(index)) show("Couldn't add wave in buffer - \n%s", "the input queue is full");
 }
 
 void WaveDuplex::close() {
-    resetting_ = true;
+    running_ = false;
     if (outputStream_) outputStream_->stop();
     if (inputStream_) inputStream_->stop();
     outputStream_.reset();
@@ -134,18 +120,13 @@ void WaveDuplex::close() {
     input_.clear();
 }
 
-void WaveDuplex::pauseOutput() {
-    output_.setPaused(true);
-    input_.setPaused(true);
-}
-
-void WaveDuplex::resumeOutput() {
-    input_.setPaused(false);
-    output_.setPaused(false);
-}
-
 bool WaveDuplex::lost() const {
     return (outputStream_ && !outputStream_->isAlive()) || (inputStream_ && !inputStream_->isAlive());
 }
 
-double WaveDuplex::latencySeconds() const { return bufferCount_ * BLOCK_SIZE / kEngineRate; }
+double WaveDuplex::latencySeconds() const {
+    double seconds = (bufferCount_ - 1) * BLOCK_SIZE / kEngineRate;
+    if (outputStream_) seconds += outputStream_->latencySeconds();
+    if (inputStream_) seconds += inputStream_->latencySeconds();
+    return seconds;
+}

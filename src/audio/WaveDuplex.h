@@ -5,49 +5,48 @@
 #include "audio/InputRing.h"
 #include "audio/OutputRing.h"
 #include "audio/SoundCardChoice.h"
-#include "rt/WakeupSignal.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 
-// One sound-card input and one output, each with a ring of `bufferCount` 64-frame buffers.
-// The output is the clock: every buffer it has played comes back to the window's thread,
-// which fills it with the next block and writes it again; filled input buffers come back
-// the same way and are added again once used.
-// Thread: window (every member); the streams' callbacks, on the audio thread, touch only the rings.
+// One sound-card input and one output. The output asks its block source (the live loop)
+// for every block as it needs it, inside its callback; `bufferCount` - 1 blocks of silence
+// primed ahead of the first keep that many blocks of safety between the passes and the
+// device. Filled input blocks wait for the pass, which gives each back once used.
+// Thread: window (every member not marked); the streams' callbacks, on the audio thread,
+// touch only the rings and what is marked audio.
 class WaveDuplex {
 public:
     using ShowMessage = std::function<void(const std::string&)>;
 
     // Opens the chosen devices; failures are shown through `showMessage` and leave the
     // object partly open, as the steps after a failure are skipped.
-    WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& catalog, WakeupSignal& wake,
-               ShowMessage showMessage);
+    WaveDuplex(const SoundCardChoice& choice, const AudioDeviceCatalog& catalog, ShowMessage showMessage);
     ~WaveDuplex();
     WaveDuplex(const WaveDuplex&) = delete;
     WaveDuplex& operator=(const WaveDuplex&) = delete;
 
-    // Primes the output with `bufferCount` silent buffers and starts both streams.
+    // Thread: window, while stopped. Who makes the output's blocks.
+    void setSource(BlockSource* source) { output_.setSource(source); }
+    // Primes the output with its safety blocks and the input with free buffers, and starts
+    // both streams.
     void start();
-    // Stops both streams and drops every queued buffer; passes arriving now are ignored.
+    // Stops both streams and drops every queued buffer.
     void reset();
-    void write(int index);
-    void addBuffer(int index);
     void close();
+    // Whether the output's callback is running passes (started without an error).
+    bool running() const { return running_; }
 
-    void pauseOutput();
-    void resumeOutput();
-
-    bool isResetting() const { return resetting_; }
     bool hasError() const { return error_; }
     // True once a sound server has gone away under an open stream.
     bool lost() const;
 
-    bool takeOutputDone(int& index) { return output_.takeDone(index); }
-    bool takeInputFilled(int& index) { return input_.takeFilled(index); }
-    OutputBuffer& outputBuffer(int index) { return output_.buffer(index); }
-    InputBuffer& inputBuffer(int index) { return input_.buffer(index); }
+    // Thread: audio (the output's callback, through the live loop).
+    bool takeInputFilled(int& index) noexcept { return input_.takeFilled(index); }
+    InputBuffer& inputBuffer(int index) noexcept { return input_.buffer(index); }
+    void returnInput(int index) noexcept { input_.addBuffer(index); }
+
     int inputBufferBytes() const { return input_.bufferBytes(); }
 
     bool noInput() const { return noInput_; }
@@ -64,6 +63,8 @@ public:
     double inputRate() const {
         return inputStream_ ? inputStream_->rate() : inputOpen_ && outputStream_ ? outputStream_->rate() : 0.0;
     }
+    // From a sound at the input to the same sound at the output, through the dry mix: the
+    // periods of the streams, the rate converters and the safety blocks.
     double latencySeconds() const;
     std::uint64_t underruns() const { return output_.underruns(); }
     std::uint64_t blocksPlayed() const { return output_.blocksPlayed(); }
@@ -83,7 +84,7 @@ private:
     bool sixteenBitInput_ = false;
     bool inputOpen_ = false;
     bool outputOpen_ = false;
-    bool resetting_ = true;
+    bool running_ = false;
     bool error_ = false;
     int bufferCount_ = 1;
 };

@@ -4,7 +4,7 @@
 #include "engine/VocoderKernel.h"
 
 #include <array>
-#include <string>
+#include <string_view>
 
 // What a pass of the block loop tells the world around it. The window repaints lamps and
 // the spectrum display; the command-line renderer only shows messages. Called inside a pass:
@@ -17,7 +17,7 @@ public:
     // After the engine parameters are derived: the MIDI slider echo's moment.
     virtual void parametersUpdated() {}
     // A message box with this text.
-    virtual void showMessage(const std::string& text) = 0;
+    virtual void showMessage(std::string_view text) = 0;
     // Every 18 blocks: the channel values for the spectrum display.
     virtual void spectrumDue(const std::array<double, kChannels>& values) { (void)values; }
 };

@@ -5,7 +5,6 @@
 #include "engine/Sample16.h"
 
 #include <cmath>
-#include <new>
 
 void BlockLoop::updateParameters() {
     updateEngineParams(core_);
@@ -108,17 +107,11 @@ void BlockLoop::record(OutputBuffer& out) {
     RecordBlock* newRight = nullptr;
     if (s.recordOn && core_.recording) {
         Recording& r = *core_.recording;
-        try {
-            r.left.emplace_back();
-            try {
-                r.right.emplace_back();
-            } catch (const std::bad_alloc&) {
-                r.left.pop_back();
-                throw;
-            }
-            newLeft = &r.left.back();
-            newRight = &r.right.back();
-        } catch (const std::bad_alloc&) {
+        newLeft = r.left.tryAppend();
+        newRight = newLeft ? r.right.tryAppend() : nullptr;
+        if (newLeft && !newRight) r.left.pop_back();
+        if (!newRight) {
+            newLeft = nullptr;
             s.recordOn = false;
             core_.controls.setLitControl(control::Rec, false);
             events_.showMessage("Not enough memory for rec buffer");

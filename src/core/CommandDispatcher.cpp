@@ -103,7 +103,10 @@ void CommandDispatcher::press(ControlId id) {
     case control::Rec:
         toggle(id, s.recordOn);
         // A new take replaces the old one as soon as recording starts.
-        if (s.recordOn) core_.recording = std::make_unique<Recording>();
+        if (s.recordOn && !core_.startNewTake()) {
+            s.recordOn = false;
+            c.setLitControl(control::Rec, false);
+        }
         break;
     case control::Play:
         c.setLitControl(control::Rec, false);

@@ -43,3 +43,13 @@ void VocoderCore::setChannelSliders(const std::array<int, kChannels>& positions)
     for (int k = 0; k < kChannels; ++k) controls.setChannelSlider(k, positions[static_cast<std::size_t>(k)]);
     state.slidersDirty = true;
 }
+
+bool VocoderCore::startNewTake() {
+    if (!recordingSupply) {
+        recording = std::make_unique<Recording>();
+        return true;
+    }
+    if (recording) recordingSupply->retireTake(std::move(recording));
+    recording = recordingSupply->freshTake();
+    return recording != nullptr;
+}

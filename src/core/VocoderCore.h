@@ -51,6 +51,8 @@ public:
     FileBlockList carrierFile, modulatorFile; // empty = none loaded
     std::size_t carrierFilePos = 0, modulatorFilePos = 0;
     std::unique_ptr<Recording> recording; // null = no recording lists
+    // Null: takes are made and freed here (the renderer, tests); the live engine sets one.
+    RecordingSupply* recordingSupply = nullptr;
 
     std::array<MidiAssignment, kMidiSlotCount> midiSlots;
     int midiInChannel = 0;   // 0 OMNI, 1..16 a channel, 17 off
@@ -71,6 +73,9 @@ public:
     void showCurrentBank();
     // The three preset buttons show the current bank's preset names.
     void showPresetNames();
+    // Replaces the recording with a new empty take; false (and no recording) when the
+    // supply has none ready.
+    bool startNewTake();
     // Sets the 18 channel sliders to `positions` and marks them for repainting.
     void setChannelSliders(const std::array<int, kChannels>& positions);
 };

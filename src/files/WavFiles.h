@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 // Reading WAV files into the engine's blocks and saving the recording as a WAV file.
@@ -29,6 +30,14 @@ bool readWavMemory(std::span<const std::uint8_t> bytes, SourceChoice choice, Fil
 // asking which source a file of several channels gives. A failure or Escape in a source
 // dialog ends the command; None keeps what the slot had.
 void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs);
+
+// The same questions and reading, with the files handed back rather than put in place: a
+// slot holds a value when the command replaces that file (empty after a failed read).
+struct LoadedWavFiles {
+    std::optional<FileBlockList> modulator;
+    std::optional<FileBlockList> carrier;
+};
+LoadedWavFiles askForWavFiles(WavDialogs& dialogs);
 
 // The Save command: asks for the rate and the file, then converts the recording (pairs of
 // blocks up to the end of the shorter list) while it writes it. An existing file is replaced

@@ -22,7 +22,7 @@ constexpr SlotTexts kModulatorTexts{WavSlot::Modulator, wavTexts::kModulatorFilt
 
 // Checks the chosen file, asks for its source and reads it. Returns false when the
 // command must end here.
-bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, FileBlockList& slot,
+bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, std::optional<FileBlockList>& slot,
               WavDialogs& dialogs) {
     WavHeader header;
     {
@@ -45,15 +45,24 @@ bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, FileBlo
         choice = *chosen;
     }
     if (choice == SourceChoice::None) return true;
-    return readWavFile(path, choice, slot, dialogs);
+    slot.emplace();
+    return readWavFile(path, choice, *slot, dialogs);
 }
 
 } // namespace
 
-void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs) {
+LoadedWavFiles askForWavFiles(WavDialogs& dialogs) {
+    LoadedWavFiles loaded;
     if (const auto path = dialogs.openFile(WavSlot::Carrier, wavTexts::kOpenTitle, kCarrierTexts.filter)) {
-        if (!loadSlot(*path, kCarrierTexts, carrierFile, dialogs)) return;
+        if (!loadSlot(*path, kCarrierTexts, loaded.carrier, dialogs)) return loaded;
     }
     if (const auto path = dialogs.openFile(WavSlot::Modulator, wavTexts::kOpenTitle, kModulatorTexts.filter))
-        loadSlot(*path, kModulatorTexts, modulatorFile, dialogs);
+        loadSlot(*path, kModulatorTexts, loaded.modulator, dialogs);
+    return loaded;
+}
+
+void loadWavFiles(FileBlockList& modulatorFile, FileBlockList& carrierFile, WavDialogs& dialogs) {
+    LoadedWavFiles loaded = askForWavFiles(dialogs);
+    if (loaded.carrier) carrierFile = std::move(*loaded.carrier);
+    if (loaded.modulator) modulatorFile = std::move(*loaded.modulator);
 }

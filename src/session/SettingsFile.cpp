@@ -28,25 +28,26 @@ constexpr std::size_t kLineRoom = 78;
 constexpr double kSmallestValue = 1e-40;
 
 // Lines of a file or a text, ending in LF, CR LF or a lone CR; a UTF-8 byte-order mark at
-// the start is passed over.
+// the start is passed over. A line lives in the reader's own room until the next one is
+// read: applying a text allocates nothing, so the live engine may do it inside a pass.
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) { skipMark(); }
     explicit LineReader(std::FILE* file) : file_(file) { skipMark(); }
 
-    std::optional<std::string> next() {
+    std::optional<std::string_view> next() {
         int c = get();
         if (c == EOF) return std::nullopt;
-        std::string line;
+        std::size_t length = 0;
         while (c != EOF && c != '\n' && c != '\r') {
-            if (line.size() < kLineRoom) line.push_back(static_cast<char>(c));
+            if (length < kLineRoom) line_[length++] = static_cast<char>(c);
             c = get();
         }
         if (c == '\r') {
             const int after = get();
             if (after != '\n' && after != EOF) unget(after);
         }
-        return line;
+        return std::string_view(line_.data(), length);
     }
 
 private:
@@ -80,6 +81,7 @@ private:
         pending_ = EOF;
     }
 
+    std::array<char, kLineRoom> line_{};
     std::string_view text_;
     std::size_t at_ = 0;
     std::FILE* file_ = nullptr;
@@ -102,7 +104,7 @@ std::optional<int> parseInt(const char*& p, const char* end) {
     return value;
 }
 
-std::optional<std::pair<int, int>> parseTwoInts(const std::optional<std::string>& line) {
+std::optional<std::pair<int, int>> parseTwoInts(const std::optional<std::string_view>& line) {
     if (!line) return std::nullopt;
     const char* p = line->data();
     const char* end = p + line->size();
@@ -114,7 +116,7 @@ std::optional<std::pair<int, int>> parseTwoInts(const std::optional<std::string>
 }
 
 // A bank value: a finite decimal number. Infinities and NaNs never reach the engine.
-std::optional<double> parseValue(const std::optional<std::string>& line) {
+std::optional<double> parseValue(const std::optional<std::string_view>& line) {
     if (!line) return std::nullopt;
     const char* p = skipBlanks(line->data(), line->data() + line->size());
     const char* end = line->data() + line->size();
@@ -273,6 +275,24 @@ bool LoadSettings(VocoderCore& core, CommandDispatcher& dispatcher, const std::f
     if (!file) return false;
     LineReader lines(file);
     apply(core, dispatcher, lines);
+    std::fclose(file);
+    return true;
+}
+
+bool readSettingsText(const std::filesystem::path& path, std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    // Far more lines than a file has: the rest of a huge file is never read, just as
+    // LoadSettings never reads past the lines it applies.
+    constexpr int kMostLines = 4096;
+    LineReader lines(file);
+    text.clear();
+    for (int i = 0; i < kMostLines; ++i) {
+        const auto line = lines.next();
+        if (!line) break;
+        text.append(*line);
+        text.push_back('\n');
+    }
     std::fclose(file);
     return true;
 }

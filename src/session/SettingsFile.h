@@ -31,6 +31,10 @@ bool SaveSettings(const VocoderCore& core, const std::filesystem::path& path, st
 // does not parse leaves its item as it was. False only when the file cannot be opened.
 bool LoadSettings(VocoderCore& core, CommandDispatcher& dispatcher, const std::filesystem::path& path);
 void loadSettingsText(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text);
+// The lines of a file as loadSettingsText reads them (each cut to its room, LF-ended), so
+// that the file can be read on one thread and applied on another: applying a text never
+// allocates. False when the file cannot be opened.
+bool readSettingsText(const std::filesystem::path& path, std::string& text);
 
 // Where the session is kept: $XDG_CONFIG_HOME/quorvel/session.set, by default
 // ~/.config/quorvel/session.set.

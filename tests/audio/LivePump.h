@@ -10,7 +10,7 @@
 
 // A block loop's messages in a test that expects none.
 struct UnexpectedMessages final : BlockEvents {
-    void showMessage(const std::string& text) override { ADD_FAILURE() << text; }
+    void showMessage(std::string_view text) override { ADD_FAILURE() << text; }
 };
 
 // Runs `live` as the window's thread does for `ms` milliseconds: whenever the device

@@ -1,6 +1,5 @@
 #include "audio/InputRing.h"
 #include "audio/OutputRing.h"
-#include "rt/WakeupSignal.h"
 
 #include <gtest/gtest.h>
 
@@ -9,87 +8,65 @@
 
 namespace {
 
-void fillBlock(OutputRing& ring, int index, int value) {
-    for (int i = 0; i < 2 * kWaveBufferFrames; ++i) ring.buffer(index).samples[i] = static_cast<std::int16_t>(value);
-}
-
-std::vector<int> drainDone(OutputRing& ring) {
-    std::vector<int> done;
-    int index;
-    while (ring.takeDone(index)) done.push_back(index);
-    return done;
-}
-
-TEST(OutputRingPlayback, PlaysWrittenBuffersInOrderAndHandsEachBackOncePlayed) {
-    WakeupSignal wake;
-    OutputRing ring(wake);
-    for (int i = 0; i < 3; ++i) {
-        fillBlock(ring, i, 100 + i);
-        ring.write(i);
+// Makes block n with every sample n + 100, and counts the blocks it made.
+struct CountingSource final : BlockSource {
+    void makeBlock(OutputBuffer& out) noexcept override {
+        out.samples.fill(static_cast<std::int16_t>(100 + made));
+        ++made;
     }
+    int made = 0;
+};
+
+TEST(OutputRingPlayback, EachBlockIsMadeWhenTheOutputNeedsItAndPlaysAtOnce) {
+    OutputRing ring;
+    CountingSource source;
+    ring.setSource(&source);
+    ring.prime(0);
     std::array<std::int16_t, 2 * 96> out{};
     ring.render(out.data(), 96); // a block and a half
+    EXPECT_EQ(source.made, 2);
     EXPECT_EQ(out[0], 100);
     EXPECT_EQ(out[2 * 63 + 1], 100);
     EXPECT_EQ(out[2 * 64], 101);
-    EXPECT_EQ(drainDone(ring), std::vector<int>{0});
-    EXPECT_TRUE(wake.wait(0));
-    ring.render(out.data(), 32); // the rest of block 1
-    EXPECT_EQ(drainDone(ring), std::vector<int>{1});
+    ring.render(out.data(), 32); // the rest of block 1: nothing new is made
+    EXPECT_EQ(source.made, 2);
     ring.render(out.data(), 64);
-    EXPECT_EQ(drainDone(ring), std::vector<int>{2});
+    EXPECT_EQ(out[0], 102);
     EXPECT_EQ(ring.underruns(), 0u);
-    EXPECT_EQ(ring.blocksPlayed(), 3u);
+    EXPECT_EQ(ring.blocksPlayed(), 2u);
 }
 
-TEST(OutputRingPlayback, ABufferNotBackInTimeIsAnUnderrunOfOneSilentBlock) {
-    WakeupSignal wake;
-    OutputRing ring(wake);
-    fillBlock(ring, 0, 7);
-    ring.write(0);
-    std::array<std::int16_t, 2 * 64 * 3> out{};
-    ring.render(out.data(), 64 * 3);
-    EXPECT_EQ(out[0], 7);
-    EXPECT_EQ(out[2 * 64], 0);
-    EXPECT_EQ(out[2 * 191], 0);
-    EXPECT_EQ(ring.underruns(), 2u);
-    EXPECT_EQ(drainDone(ring), std::vector<int>{0});
-}
-
-TEST(OutputRingPlayback, WhilePausedPlaysSilenceWithoutTakingBuffersOrCountingUnderruns) {
-    WakeupSignal wake;
-    OutputRing ring(wake);
-    fillBlock(ring, 0, 9);
-    ring.write(0);
-    ring.setPaused(true);
-    std::array<std::int16_t, 2 * 128> out{};
-    ring.render(out.data(), 128);
+TEST(OutputRingPlayback, SafetyBlocksOfSilenceKeepEveryBlockThatManyBlocksLate) {
+    OutputRing ring;
+    CountingSource source;
+    ring.setSource(&source);
+    ring.prime(2);
+    std::array<std::int16_t, 2 * 64 * 5> out{};
+    ring.render(out.data(), 64 * 5);
+    EXPECT_EQ(source.made, 5); // one pass per block played, from the first on
     EXPECT_EQ(out[0], 0);
-    EXPECT_TRUE(drainDone(ring).empty());
-    EXPECT_EQ(ring.underruns(), 0u);
-    ring.setPaused(false);
-    ring.render(out.data(), 64);
-    EXPECT_EQ(out[0], 9);
-    EXPECT_EQ(drainDone(ring), std::vector<int>{0});
-}
-
-TEST(OutputRingPlayback, PullingWholeBlocksScalesToFloatAndCompletesEachBlock) {
-    WakeupSignal wake;
-    OutputRing ring(wake);
-    fillBlock(ring, 4, -16384);
-    ring.write(4);
+    EXPECT_EQ(out[2 * 64], 0);
+    EXPECT_EQ(out[2 * 128], 100);
+    EXPECT_EQ(out[2 * 256 + 1], 102);
+    // Made in pulls of whole blocks too, the distance stays.
     std::array<float, 2 * 64> block{};
     ring.pullBlock(block.data());
-    EXPECT_EQ(block[0], -0.5f);
-    EXPECT_EQ(drainDone(ring), std::vector<int>{4});
+    EXPECT_EQ(block[0], 103 / 32768.0f);
+    EXPECT_EQ(source.made, 6);
+}
+
+TEST(OutputRingPlayback, WithoutASourceSilencePlaysAndCountsAsUnderruns) {
+    OutputRing ring;
+    std::array<float, 2 * 64> block{};
+    block.fill(1.0f);
     ring.pullBlock(block.data());
     EXPECT_EQ(block[0], 0.0f);
-    EXPECT_EQ(ring.underruns(), 1u);
+    ring.pullBlock(block.data());
+    EXPECT_EQ(ring.underruns(), 2u);
 }
 
 TEST(InputRingCapture, FillsAddedBuffersInOrderAsSixteenBitLittleEndian) {
-    WakeupSignal wake;
-    InputRing ring(wake);
+    InputRing ring;
     ring.setSixteenBit(true);
     ring.addBuffer(3);
     ring.addBuffer(1);
@@ -114,8 +91,7 @@ TEST(InputRingCapture, FillsAddedBuffersInOrderAsSixteenBitLittleEndian) {
 }
 
 TEST(InputRingCapture, EightBitInputIsUnsignedWith128AsSilenceAndFramesWithNoBufferAreDropped) {
-    WakeupSignal wake;
-    InputRing ring(wake);
+    InputRing ring;
     ring.setSixteenBit(false);
     EXPECT_EQ(ring.bufferBytes(), 128);
     ring.addBuffer(0);

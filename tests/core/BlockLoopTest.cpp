@@ -15,7 +15,7 @@ struct Events : BlockEvents {
     std::vector<std::string> messages;
     std::vector<std::uint64_t> spectrumBlocks;
     const BlockLoop* loop = nullptr;
-    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void spectrumDue(const std::array<double, kChannels>&) override {
         spectrumBlocks.push_back(loop->blockCounter());
     }

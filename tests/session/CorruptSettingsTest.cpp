@@ -108,7 +108,7 @@ std::string join(const std::vector<std::string>& lines, std::size_t count, const
 
 class RecordedEvents final : public BlockEvents {
 public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
     std::vector<std::string> messages;
 };
 

@@ -173,7 +173,7 @@ private:
 class RenderEvents final : public BlockEvents {
 public:
     explicit RenderEvents(std::ostream& err) : err_(err) {}
-    void showMessage(const std::string& text) override {
+    void showMessage(std::string_view text) override {
         err_ << kProgram << ": " << text << '\n';
         failed = true;
     }
