@@ -12,3 +12,15 @@ void BiquadCascade::restart(const double* taps, int numQuads) {
     if (isInitialised()) nspIirFree(&state_);
     init(taps, numQuads);
 }
+
+void BiquadCascade::reload(const double* taps, int numQuads) {
+    if (!isInitialised() || sections() != numQuads || state_.tapSt.taps == nullptr) {
+        restart(taps, numQuads);
+        return;
+    }
+    // What nspdIirInitBq does after its allocation, in the block already there.
+    double* block = state_.tapSt.taps;
+    nspdbCopy(taps, block, 6 * numQuads);
+    nspdIirlInitBq(1, block, numQuads, &state_.tapSt);
+    nspdIirlInitDlyl(&state_.tapSt, block + 6 * numQuads, &state_.dlySt);
+}

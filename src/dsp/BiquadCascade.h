@@ -17,6 +17,10 @@ public:
     void free() { nspIirFree(&state_); }
     // Frees (when initialised) and initialises again: the filter restarts from silence.
     void restart(const double* taps, int numQuads);
+    // The same as restart, but a filter of that many sections keeps its memory: new taps
+    // and a silent delay line in the block it has, so that a live pass can switch filters
+    // without allocating.
+    void reload(const double* taps, int numQuads);
     void process(const double* in, double* out, int n) { nspdbIir(&state_, in, out, n); }
     void process(double* inOut, int n) { nspdbIir(&state_, inOut, inOut, n); }
 

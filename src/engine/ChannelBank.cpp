@@ -44,14 +44,17 @@ const coefficients::FourSections& ChannelBank::taps(FilterWidth width, Prototype
 int ChannelBank::initialise(bool reinitialise, FilterWidth width) {
     width_ = width;
     ++bandGeneration_;
-    if (reinitialise) {
-        for (BiquadCascade& filter : modulatorBand) filter.free();
-        for (BiquadCascade& filter : carrierBand) filter.free();
-    }
+    // Rebuilt band filters keep their memory: a width change inside a live pass allocates
+    // nothing, and restarts them from silence as freeing and making them again would.
     for (int k = 0; k < kChannels; ++k) {
         const coefficients::FourSections& set = taps(width, prototypeOf(k));
-        modulatorBand[k].init(set.data(), 4);
-        carrierBand[k].init(set.data(), 4);
+        if (reinitialise) {
+            modulatorBand[k].reload(set.data(), 4);
+            carrierBand[k].reload(set.data(), 4);
+        } else {
+            modulatorBand[k].init(set.data(), 4);
+            carrierBand[k].init(set.data(), 4);
+        }
     }
     if (!reinitialise) {
         for (BiquadCascade& filter : envelopeLowpass) filter.init(coefficients::kEnvelopeLowpass.data(), 1);

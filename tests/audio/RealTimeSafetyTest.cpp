@@ -1,15 +1,14 @@
-// The sound card's callback must never allocate or take a lock. This program counts every
-// allocation and every mutex lock made inside a callback (AudioThread marks that stretch)
-// while a scripted session presses every button, switches every bank and carrier, loads a
-// file and saves the recording, on a real JACK server and on the internal clock.
+// The sound card's callback must never allocate or take a lock, and it runs every pass of
+// the vocoder. This program counts every allocation and every mutex lock made inside a
+// callback (AudioThread marks that stretch) while a scripted session presses every button,
+// switches every bank and carrier, loads files, records, applies a settings text and saves
+// the recording, on a real JACK server and on the internal clock.
 
-#include "audio/LiveLoop.h"
-#include "core/BlockLoop.h"
-#include "core/CommandDispatcher.h"
 #include "core/ControlTable.h"
-#include "core/NullCommandHost.h"
+#include "session/SettingsFile.h"
 #include "rt/AudioThread.h"
 #include "LivePump.h"
+#include "audio/LiveLoop.h"
 #include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
@@ -78,28 +77,43 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
 
 namespace {
 
-// Load and Save answered from a script, as the window would after its dialogs.
-class ScriptedHost final : public NullCommandHost {
-public:
-    ScriptedHost(VocoderCore& core, const TempFolder& folder) : core_(core), folder_(folder) {}
-    void loadWavFiles() override {
-        ScriptedDialogs dialogs;
-        dialogs.openAnswers = {folder_.path() / "carrier.wav", folder_.path() / "modulator.wav"};
-        ::loadWavFiles(core_.modulatorFile, core_.carrierFile, dialogs);
+// What the window does with the requests: Load and Save answered from a script after
+// their dialogs, LSet with a text of the current settings.
+struct ScriptedWindow {
+    explicit ScriptedWindow(const TempFolder& f) : folder(f) {}
+    void request(LiveEngine& engine, LiveEngine::Request what) {
+        if (what == LiveEngine::Request::LoadWav) {
+            ScriptedDialogs dialogs;
+            dialogs.openAnswers = {folder.path() / "carrier.wav", folder.path() / "modulator.wav"};
+            LoadedWavFiles loaded = askForWavFiles(dialogs);
+            for (const std::string& m : dialogs.messages) ADD_FAILURE() << m;
+            engine.replaceFiles(std::move(loaded.modulator), std::move(loaded.carrier));
+        } else if (what == LiveEngine::Request::SaveRecording) {
+            const Recording* take = engine.image().take;
+            if (!take) return;
+            ScriptedDialogs dialogs;
+            dialogs.rateAnswers = {SaveRate::Rate44100};
+            dialogs.saveAnswers = {folder.path() / "take.wav"};
+            engine.keepTake(take);
+            saved |= ::saveRecording(take->left, take->right, dialogs);
+            engine.keepTake(nullptr);
+            for (const std::string& m : dialogs.messages) ADD_FAILURE() << m;
+        } else if (what == LiveEngine::Request::LoadSettings) {
+            engine.applySettings(settings);
+        }
     }
-    void saveRecording() override {
-        if (!core_.recording) return;
-        ScriptedDialogs dialogs;
-        dialogs.rateAnswers = {SaveRate::Rate44100};
-        dialogs.saveAnswers = {folder_.path() / "take.wav"};
-        saved |= ::saveRecording(core_.recording->left, core_.recording->right, dialogs);
-        for (const std::string& m : dialogs.messages) ADD_FAILURE() << m;
-    }
+    const TempFolder& folder;
+    std::string settings;
     bool saved = false;
+};
 
-private:
-    VocoderCore& core_;
-    const TempFolder& folder_;
+struct SettingsHooks final : LiveEngine::Hooks {
+    void midi(const std::array<std::uint8_t, 3>&, std::uint8_t) override {}
+    void applySettings(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) override {
+        loadSettingsText(core, dispatcher, text);
+        ++applied;
+    }
+    std::atomic<int> applied{0};
 };
 
 void runSession(const std::string& device) {
@@ -108,49 +122,65 @@ void runSession(const std::string& device) {
     folder.write("modulator.wav", wavFile(PcmFormat{}, pcm16(testSignal(11025 * 2, 300, 11025))));
 
     VocoderCore core;
-    ScriptedHost host(core, folder);
-    CommandDispatcher dispatcher(core, host);
-    UnexpectedMessages events;
-    BlockLoop loop(core, events);
-    LiveLoop live(loop);
+    SettingsHooks hooks;
     WakeupSignal wake;
+    LiveEngine engine(core, hooks, wake);
+    LiveLoop live(engine);
+    ScriptedWindow window(folder);
+    window.settings = settingsText(core);
+    TestListener listener;
+    listener.onRequest = [&](LiveEngine::Request what) { window.request(engine, what); };
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::scan();
     SoundCardChoice choice;
     choice.outputChoice = catalog.outputIndex(device) + 1;
     choice.inputChoice = catalog.inputIndex(device) + 1; // 0: none, for the internal clock
-    choice.bufferSlider = 8;
+    choice.bufferSlider = 1;
     choice.sixteenBit = true;
     ASSERT_GT(choice.outputChoice, 0) << device << " is not offered";
-    WaveDuplex duplex(choice, catalog, wake, [](const std::string& m) { ADD_FAILURE() << m; });
+    WaveDuplex duplex(choice, catalog, [](const std::string& m) { ADD_FAILURE() << m; });
     live.attach(&duplex);
+    engine.setAudioOwnsCore(true);
     duplex.start();
 
-    auto play = [&](int ms) { pumpFor(live, wake, ms); };
+    auto play = [&](int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until)
+            if (wake.wait(5)) {
+                wake.drain();
+                engine.service(listener);
+            }
+    };
+    auto press = [&](ControlId id) {
+        engine.press(commandIdOf(id));
+        play(15);
+    };
     const long allocationsBefore = allocationsInCallback.load();
     const long locksBefore = locksInCallback.load();
     play(100);
-    dispatcher.dispatch(commandIdOf(control::Load));
-    dispatcher.dispatch(commandIdOf(control::PlayCarrier));
-    dispatcher.dispatch(commandIdOf(control::PlayModulator));
-    dispatcher.dispatch(commandIdOf(control::Rec));
+    press(control::Load);
+    press(control::PlayCarrier);
+    press(control::PlayModulator);
+    press(control::Rec);
     for (ControlId id = kFirstButtonControl; id <= 83; ++id) {
         if (id == control::Load || id == control::Save || id == control::Rec) continue;
-        dispatcher.dispatch(commandIdOf(id));
-        play(15);
+        press(id);
     }
     for (ControlId bank = control::LevelBank; bank <= control::WarpBank; ++bank) {
-        dispatcher.dispatch(commandIdOf(bank));
-        dispatcher.dispatch(commandIdOf(control::Randomize));
-        play(15);
+        engine.press(commandIdOf(bank));
+        press(control::Randomize);
+        for (int k = 0; k < kChannelSliderCount; k += 5) engine.moveSlider(k, 20 * k % 128, SlaveMode::Tilt);
     }
-    dispatcher.dispatch(commandIdOf(control::Rec)); // a new take, recorded while the session goes on
+    press(control::Rec); // a new take, recorded while the session goes on
     play(100);
-    dispatcher.dispatch(commandIdOf(control::Save));
+    press(control::Save);
     play(100);
     duplex.close();
+    engine.setAudioOwnsCore(false);
 
-    EXPECT_TRUE(host.saved);
+    EXPECT_TRUE(window.saved);
+    EXPECT_EQ(hooks.applied.load(), 1);
     EXPECT_GT(live.passes(), 200u);
+    EXPECT_EQ(engine.overflows(), 0u);
     EXPECT_EQ(allocationsInCallback.load() - allocationsBefore, 0) << "allocations in the sound card's callback";
     EXPECT_EQ(locksInCallback.load() - locksBefore, 0) << "locks taken in the sound card's callback";
 }

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -17,10 +19,9 @@ struct Messages {
 };
 
 TEST(WaveDuplexDevice, OutputNoneOpensNothingAndShowsNothing) {
-    WakeupSignal wake;
     Messages messages;
     SoundCardChoice choice; // None, None, slider 0, 8-bit: what OK at once gives
-    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), wake, messages.sink());
+    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), messages.sink());
     EXPECT_TRUE(device.noOutput());
     EXPECT_TRUE(device.noInput());
     EXPECT_FALSE(device.outputOpen());
@@ -28,61 +29,59 @@ TEST(WaveDuplexDevice, OutputNoneOpensNothingAndShowsNothing) {
 }
 
 TEST(WaveDuplexDevice, TheBufferSliderIsClampedToOneToFifty) {
-    WakeupSignal wake;
     for (auto [slider, count] : {std::pair{0, 1}, {36, 36}, {100, 50}}) {
         SoundCardChoice choice;
         choice.bufferSlider = slider;
         choice.outputChoice = 1;
-        WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), wake, nullptr);
+        WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), nullptr);
         EXPECT_EQ(device.bufferCount(), count);
         EXPECT_NEAR(device.latencySeconds(), count * 64 / 11025.0, 1e-12);
     }
 }
 
 TEST(WaveDuplexDevice, AnUnknownDeviceIsReportedWithTheOpenMessage) {
-    WakeupSignal wake;
     Messages messages;
     SoundCardChoice choice;
     choice.outputChoice = 5;
-    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), wake, messages.sink());
+    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), messages.sink());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "Couldn't open wave out device - \ndevice ID out of range");
     EXPECT_TRUE(device.hasError());
-    device.write(0);
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1], "Wave devices not initialized or open");
 }
 
-TEST(WaveDuplexDevice, WithNoInputTheOutputAloneClocksTheLoopWithItsPrimingBlocksFirst) {
-    WakeupSignal wake;
+// Counts the blocks asked for, from the clock's thread.
+struct CountingSource final : BlockSource {
+    void makeBlock(OutputBuffer& out) noexcept override {
+        out.samples.fill(1);
+        made.fetch_add(1);
+    }
+    std::atomic<int> made{0};
+};
+
+TEST(WaveDuplexDevice, WithNoInputTheOutputAloneAsksItsSourceForEveryBlockAfterItsSafetyBlocks) {
     Messages messages;
     SoundCardChoice choice;
     choice.outputChoice = 1; // the internal clock
     choice.bufferSlider = 4;
-    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), wake, messages.sink());
-    EXPECT_TRUE(device.isResetting());
+    WaveDuplex device(choice, AudioDeviceCatalog::internalClockOnly(), messages.sink());
+    CountingSource source;
+    device.setSource(&source);
+    EXPECT_FALSE(device.running());
     device.start();
-    EXPECT_FALSE(device.isResetting());
-    std::vector<int> done;
+    EXPECT_TRUE(device.running());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (done.size() < 40 && std::chrono::steady_clock::now() < deadline) {
-        if (!wake.wait(100)) continue;
-        wake.drain();
-        int index;
-        while (device.takeOutputDone(index)) {
-            done.push_back(index);
-            device.write(index); // the pass hands the buffer straight back
-        }
-    }
-    ASSERT_GE(done.size(), 40u);
-    for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], int(i % 4)); // ring order
+    while (source.made.load() < 40 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    device.reset();
+    EXPECT_FALSE(device.running());
+    const int made = source.made.load();
+    ASSERT_GE(made, 40);
+    // Every block played was asked for; the first three were the safety blocks' silence.
+    EXPECT_EQ(device.blocksPlayed() + 1, std::uint64_t(made));
     EXPECT_EQ(device.underruns(), 0u);
     EXPECT_TRUE(messages.shown.empty());
-
-    device.reset();
-    EXPECT_TRUE(device.isResetting());
-    int index;
-    EXPECT_FALSE(device.takeOutputDone(index)); // a reset drops what was queued
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(source.made.load(), made); // stopped means stopped
 }
 
 } // namespace
