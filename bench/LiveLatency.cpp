@@ -5,12 +5,9 @@
 //
 //   live-latency [SECONDS_PER_COUNT] [COUNT ...]      (JACK_DEFAULT_SERVER names the server)
 
-#include "core/BlockLoop.h"
-#include "core/CommandDispatcher.h"
 #include "core/ControlTable.h"
 #include "JackTestClient.h"
 #include "audio/LiveLoop.h"
-#include "core/NullCommandHost.h"
 
 #include <chrono>
 #include <algorithm>
@@ -22,9 +19,15 @@
 
 namespace {
 
-struct Quiet final : BlockEvents {
-    void showMessage(std::string_view text) override { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
+struct NoHooks final : LiveEngine::Hooks {
+    void midi(const std::array<std::uint8_t, 3>&, std::uint8_t) override {}
+    void applySettings(VocoderCore&, CommandDispatcher&, std::string_view) override {}
 };
+struct Listener final : LiveEngine::Listener {
+    void request(LiveEngine::Request) override {}
+    void sendControl(int, int) override {}
+    void message(std::string_view text) override { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
+} listener;
 
 void spin(std::chrono::microseconds time) {
     const auto until = std::chrono::steady_clock::now() + time;
@@ -57,16 +60,15 @@ Result measure(int buffers, int seconds) {
     tester.activate();
 
     VocoderCore core;
-    NullCommandHost host;
-    CommandDispatcher dispatcher(core, host);
     core.controls.setParameterSlider(control::MixLevel, 63); // the dry input carries the clicks
-    Quiet events;
-    BlockLoop loop(core, events);
-    LiveLoop live(loop);
+    NoHooks hooks;
     WakeupSignal wake;
+    LiveEngine engine(core, hooks, wake);
+    LiveLoop live(engine);
     SoundCardChoice choice{input + 1, device + 1, buffers, true};
-    WaveDuplex duplex(choice, catalog, wake, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
+    WaveDuplex duplex(choice, catalog, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
     live.attach(&duplex);
+    engine.setAudioOwnsCore(true);
     duplex.start();
     tester.connect("quorvel:outport 0", tester.name() + ":in_1");
     tester.connect(tester.name() + ":out_1", "quorvel:inport 0");
@@ -79,13 +81,14 @@ Result measure(int buffers, int seconds) {
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
         if (!wake.wait(20)) continue;
         wake.drain();
-        if (live.pump() > 0) spin(std::chrono::microseconds(800));
+        if (engine.service(listener)) spin(std::chrono::microseconds(800));
         if (std::chrono::steady_clock::now() - lastHeavy > std::chrono::milliseconds(100)) {
             spin(std::chrono::milliseconds(12));
             lastHeavy = std::chrono::steady_clock::now();
         }
     }
     duplex.close();
+    engine.setAudioOwnsCore(false);
     tester.deactivate();
 
     // Each click played at frame p comes back at p + latency: find the first strong peak

@@ -74,30 +74,29 @@ int main(int argc, char** argv) {
 
     // A voice on repeat, so that the spectrum display has something to show.
     if (argc > 2 && std::string(argv[2]) == "--voice") {
-        VocoderCore& core = window.core();
-        core.modulatorFile.assign(172 * 4, FileBlock{});
-        for (std::size_t i = 0; i < core.modulatorFile.size() * BLOCK_SIZE; ++i) {
+        FileBlockList voice(172 * 4, FileBlock{});
+        for (std::size_t i = 0; i < voice.size() * BLOCK_SIZE; ++i) {
             const double t = double(i) / kEngineRate;
-            core.modulatorFile[i / BLOCK_SIZE].samples[i % BLOCK_SIZE] = std::int16_t(
+            voice[i / BLOCK_SIZE].samples[i % BLOCK_SIZE] = std::int16_t(
                 (0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t)) * (8000 * std::sin(2 * M_PI * 200 * t) +
                                                                 3000 * std::sin(2 * M_PI * 1700 * t)));
         }
-        window.dispatcher().dispatch(commandIdOf(control::PlayModulator));
-        window.dispatcher().dispatch(commandIdOf(control::RepeatModulator));
-        window.refreshWidgets();
+        window.engine().replaceFiles(std::move(voice), std::nullopt);
+        window.dispatch(commandIdOf(control::PlayModulator));
+        window.dispatch(commandIdOf(control::RepeatModulator));
     }
     PaintCounter counter;
     for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(&counter);
     window.installEventFilter(&counter);
     const double cpuBefore = cpuSeconds();
-    const std::uint64_t blocksBefore = window.blockLoop().blockCounter();
+    const std::uint64_t blocksBefore = window.engine().passes();
     QElapsedTimer timer;
     timer.start();
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     app.exec();
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = timer.elapsed() / 1000.0;
-    const double blocks = double(window.blockLoop().blockCounter() - blocksBefore);
+    const double blocks = double(window.engine().passes() - blocksBefore);
 
     std::printf("platform %s, %.0f s streaming, %.0f blocks (%.0f per second)\n",
                 qPrintable(QGuiApplication::platformName()), wall, blocks, blocks / wall);

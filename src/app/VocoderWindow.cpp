@@ -186,7 +186,11 @@ void VocoderWindow::showImage() {
         updateStatus();
     }
     refreshWidgets();
-    viewMapping_.echoSliders(midiLink_);
+    // The sliders are echoed after blocks: with no sound card running there are none.
+    if (image.passes != passesEchoed_) {
+        passesEchoed_ = image.passes;
+        viewMapping_.echoSliders(midiLink_);
+    }
 }
 
 void VocoderWindow::request(LiveEngine::Request what) {

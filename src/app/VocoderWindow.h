@@ -133,6 +133,7 @@ private:
     NullCommandHost viewHost_;
     CommandDispatcher viewDispatcher_{view_, viewHost_};
     std::uint64_t spectrumShown_ = 0;
+    std::uint64_t passesEchoed_ = 0;
     std::array<std::uint64_t, 4> overloadsShown_{};
     PanelPainter painter_;
 

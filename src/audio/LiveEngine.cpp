@@ -367,6 +367,8 @@ void LiveEngine::spectrumDue(const std::array<double, kChannels>& values) {
 std::unique_ptr<Recording> LiveEngine::freshTake() noexcept {
     Recording* take = nullptr;
     if (spareTakes_.pop(take)) return std::unique_ptr<Recording>(take);
+    // The window could not make one (or has not come by for seconds): REC stays dark.
+    showMessage("Not enough memory for rec buffer");
     return nullptr;
 }
 

@@ -61,7 +61,7 @@ struct PanelImage {
 class LiveEngine final : private CommandHost, private BlockEvents, private RecordingSupply {
 public:
     // What the layers above do for a pass: the MIDI mapping and applying a settings text.
-    // Thread: whichever owns the core (the audio thread while a device runs).
+    // Thread: owner (whichever holds the core: the audio thread while a device runs).
     class Hooks {
     public:
         virtual ~Hooks() = default;
@@ -110,11 +110,11 @@ public:
     // Whether the MIDI echo has somewhere to go.
     void setEchoReady(bool ready) { echoReady_.store(ready, std::memory_order_relaxed); }
 
-    // Thread: window, while no device runs passes (before start, after stop): who applies
+    // Thread: window (while no device runs passes: before start, after stop). Who applies
     // the commands. While the window owns the core, every command is applied at once.
     void setAudioOwnsCore(bool audio);
     bool audioOwnsCore() const { return audioOwns_; }
-    // Thread: window, while it owns the core: the core and dispatcher, for start-up and the
+    // Thread: window (while it owns the core). The core and dispatcher, for start-up and the
     // session file. Changes made here are shown at the next service().
     VocoderCore& ownedCore();
     CommandDispatcher& ownedDispatcher();
@@ -163,7 +163,7 @@ private:
     };
 
     void post(const Command& command);
-    // Thread: the core's owner.
+    // Thread: owner (of the core).
     void applyCommands() noexcept;
     void apply(Command& command) noexcept;
     void raise(const Event& event) noexcept;

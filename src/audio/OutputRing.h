@@ -20,7 +20,7 @@ public:
 // `delayBlocks` silent blocks primed ahead of the first pass's are the safety the user
 // chose: they keep that many blocks queued between the passes and the device. Without a
 // source a block of silence plays and counts as an underrun.
-// Thread: audio, except where marked.
+// Thread: audio (except where marked).
 class OutputRing {
 public:
     static constexpr int kCapacity = kMaxWaveBuffers + 1;

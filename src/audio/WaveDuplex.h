@@ -27,7 +27,7 @@ public:
     WaveDuplex(const WaveDuplex&) = delete;
     WaveDuplex& operator=(const WaveDuplex&) = delete;
 
-    // Thread: window, while stopped. Who makes the output's blocks.
+    // Thread: stopped. Who makes the output's blocks.
     void setSource(BlockSource* source) { output_.setSource(source); }
     // Primes the output with its safety blocks and the input with free buffers, and starts
     // both streams.

@@ -19,7 +19,7 @@ struct RecordBlock {
 // block rather than make a chunk inside the pass. A list that grows on demand (the
 // renderer's, the tests') makes its chunks as it goes.
 //
-// Thread: owner, with one exception for the live pass: one thread appends (`tryAppend`,
+// Thread: owner. One exception, for the live pass: one thread appends (`tryAppend`,
 // `pop_back`) while one other reads the blocks below `size()` and calls `reserveAhead`.
 class RecordBlockList {
 public:

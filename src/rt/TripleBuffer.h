@@ -12,14 +12,14 @@
 template <typename T>
 class TripleBuffer {
 public:
-    // Thread: the writer's. The slot to fill; publish() hands it over.
+    // Thread: any (the writer only). The slot to fill; publish() hands it over.
     T& back() noexcept { return slots_[back_]; }
     void publish() noexcept {
         const int previous = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel);
         back_ = previous & kIndex;
     }
 
-    // Thread: the reader's. True when a newer value than the last one taken was published;
+    // Thread: any (the reader only). True when a newer value than the last one taken was published;
     // front() then holds it.
     bool take() noexcept {
         if (!(middle_.load(std::memory_order_relaxed) & kFresh)) return false;

@@ -86,7 +86,7 @@ protected:
         click(control::Rec);
         runFor(300);
         click(control::Rec);
-        return w.core().recording ? w.core().recording->left.size() : 0;
+        return w.take() ? w.take()->left.size() : 0;
     }
 
     fs::path folder, session, settings, take;
@@ -157,9 +157,9 @@ TEST_F(WindowSaveFailure, ARecordingOnAFullDiskSaysSoOnceAndStaysForAnotherTry) 
     }
     EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot write wave data!"});
     EXPECT_EQ(readText(take), kOld);
-    ASSERT_TRUE(w.core().recording);
-    EXPECT_EQ(w.core().recording->left.size(), blocks);
-    EXPECT_EQ(w.core().recording->right.size(), blocks);
+    ASSERT_TRUE(w.take());
+    EXPECT_EQ(w.take()->left.size(), blocks);
+    EXPECT_EQ(w.take()->right.size(), blocks);
 
     // With room on the disk the same recording saves completely.
     script.rates.push_back(SaveRate::Rate44100);
@@ -182,8 +182,8 @@ TEST_F(WindowSaveFailure, ARecordingInAReadOnlyFolderSaysSoOnceAndStaysForAnothe
     }
     EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot create file!"});
     EXPECT_EQ(readText(take), kOld);
-    ASSERT_TRUE(w.core().recording);
-    EXPECT_EQ(w.core().recording->left.size(), blocks);
+    ASSERT_TRUE(w.take());
+    EXPECT_EQ(w.take()->left.size(), blocks);
 }
 
 // The window's thread must never wait for a reader that may never come.
@@ -198,8 +198,8 @@ TEST_F(WindowSaveFailure, ARecordingIntoAPipeNobodyReadsSaysSoAtOnceAndStaysForA
     click(control::Save);
     EXPECT_EQ(script.messages, std::vector<std::string>{"Cannot create file!"});
     EXPECT_TRUE(fs::is_fifo(pipe));
-    ASSERT_TRUE(w.core().recording);
-    EXPECT_EQ(w.core().recording->left.size(), blocks);
+    ASSERT_TRUE(w.take());
+    EXPECT_EQ(w.take()->left.size(), blocks);
 
     // With a reader the same recording goes into the pipe, whole (room enough that the
     // reader can take it after the save).

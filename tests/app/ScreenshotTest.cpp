@@ -52,11 +52,11 @@ TEST(Screenshot, ThePanelWhilePlaying) {
     VocoderWindow::Options options;
     VocoderWindow window(options, std::make_unique<ScriptedPanelDialogs>(script));
     window.show();
-    window.dispatcher().dispatch(commandIdOf(control::Enhance));
-    window.dispatcher().dispatch(commandIdOf(control::Chorus1Carrier));
-    window.dispatcher().dispatch(commandIdOf(control::LevelBank + 1));
-    window.dispatcher().dispatch(commandIdOf(control::Preset1));
-    window.dispatcher().dispatch(commandIdOf(control::Rec));
+    window.dispatch(commandIdOf(control::Enhance));
+    window.dispatch(commandIdOf(control::Chorus1Carrier));
+    window.dispatch(commandIdOf(control::LevelBank + 1));
+    window.dispatch(commandIdOf(control::Preset1));
+    window.dispatch(commandIdOf(control::Rec));
     std::array<int, kChannels> map = window.core().channelMap;
     for (int update = 0; update < 40; ++update) {
         std::array<double, kChannels> energy{};

@@ -24,24 +24,23 @@
 #include <fstream>
 #include <new>
 
-// A full memory, for one recorded block: the next allocation of a block's size on the
-// thread that sets this fails. Every unaligned scalar form is replaced, so that what one
-// form allocates another may free (the array and aligned forms keep the library's own).
+// A full memory for recordings: while this is set on a thread, the chunks a take is made
+// of cannot be had there. The array forms are replaced together, so that what one
+// allocates another may free.
 namespace {
-thread_local bool refuseNextRecordBlock = false;
+thread_local bool refuseRecordingChunks = false;
 }
-void* operator new(std::size_t size) {
-    if (refuseNextRecordBlock && size == sizeof(RecordBlock)) {
-        refuseNextRecordBlock = false;
-        throw std::bad_alloc();
-    }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (refuseRecordingChunks && size == RecordBlockList::kChunkBlocks * sizeof(RecordBlock)) return nullptr;
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -111,7 +110,7 @@ TEST_F(Window, StartsFromTheSessionFileWhenThereIsOne) {
         VocoderWindow& w = open();
         click(control::WideFilter);
         click(control::Eq);
-        w.core().controls.setParameterSlider(control::MixLevel, 40);
+        w.moveSlider(sliderIndexOf(control::MixLevel), 40, SlaveMode::Parallel);
         script.questions.push_back(true);
         ASSERT_TRUE(closeWindow());
         window.reset();
@@ -120,7 +119,7 @@ TEST_F(Window, StartsFromTheSessionFileWhenThereIsOne) {
     VocoderWindow& w = open();
     EXPECT_TRUE(w.core().controls.litControl(control::WideFilter));
     EXPECT_TRUE(w.core().state.eqOn);
-    EXPECT_EQ(w.core().filterBank.width(), FilterWidth::Wide);
+    EXPECT_EQ(w.engine().ownedCore().filterBank.width(), FilterWidth::Wide); // no device: the window owns the core
     EXPECT_EQ(w.core().controls.parameterSlider(control::MixLevel), 40);
 }
 
@@ -182,45 +181,38 @@ TEST_F(Window, TheKeySOpensTheSoundCardAndTheInternalClockDrivesTheBlocks) {
     ASSERT_NE(w.device(), nullptr);
     EXPECT_FALSE(w.device()->hasError());
     runFor(400);
-    EXPECT_GT(w.blockLoop().blockCounter(), 20u);
+    EXPECT_GT(w.engine().passes(), 20u);
     EXPECT_NE(w.display().toolTip().indexOf("No sound card (internal clock)"), -1);
     EXPECT_NE(w.display().toolTip().indexOf("Latency: 8 buffers, 46 ms"), -1);
 }
 
-// The message box's own event loop may close the device (the device watch does when its
-// server goes away): a message raised inside a pass must wait until the pass is over.
-TEST_F(Window, AMessageRaisedInsideAPassIsShownAfterItEvenWhenItsBoxClosesTheDevice) {
+// With no memory left for a take, REC says so while the sound goes on; the box is shown
+// by the window, never inside a pass, so even a box that replaces the device is safe.
+TEST_F(Window, ATakeWithNoMemoryIsReportedWhileTheSoundGoesOnEvenWhenItsBoxReplacesTheDevice) {
     VocoderWindow& w = open();
     script.soundCards.push_back(internalClock());
     click(control::AudioSettings);
     ASSERT_NE(w.device(), nullptr);
-    click(control::Rec);
-    runFor(100);
-    ASSERT_TRUE(w.core().state.recordOn);
-    ASSERT_TRUE(w.core().recording);
-
-    bool pumping = false, shownWhilePumping = false;
+    refuseRecordingChunks = true; // no spare take can be made from here on
     script.whileMessageIsUp = [&] {
-        shownWhilePumping = pumping;
         script.soundCards.push_back(internalClock()); // the device is closed and another opened
         w.openSoundCard();
     };
-    QTest::qSleep(60); // the clock plays some buffers meanwhile
-    refuseNextRecordBlock = true;
-    pumping = true;
-    w.pumpAudio();
-    pumping = false;
-    refuseNextRecordBlock = false;
-    runFor(50);
+    // The spare takes made before run out one REC after another.
+    for (int press = 0; press < 6 && script.messages.empty(); ++press) {
+        click(control::Rec);
+        runFor(30);
+    }
+    refuseRecordingChunks = false;
     script.whileMessageIsUp = nullptr;
     EXPECT_EQ(script.messages, std::vector<std::string>{"Not enough memory for rec buffer"});
-    EXPECT_FALSE(shownWhilePumping);
+    runFor(50);
     EXPECT_FALSE(w.core().state.recordOn);
-    // The box's pause ended with it: the new device plays.
+    EXPECT_FALSE(w.core().controls.litControl(control::Rec));
     ASSERT_NE(w.device(), nullptr);
-    const std::uint64_t before = w.blockLoop().blockCounter();
+    const std::uint64_t before = w.engine().passes();
     runFor(300);
-    EXPECT_GT(w.blockLoop().blockCounter(), before + 20);
+    EXPECT_GT(w.engine().passes(), before + 20);
 }
 
 TEST_F(Window, RecordsPlaysAFileAndSavesTheRecordingThroughTheDialogs) {
@@ -231,8 +223,8 @@ TEST_F(Window, RecordsPlaysAFileAndSavesTheRecordingThroughTheDialogs) {
     click(control::Rec);
     runFor(300);
     click(control::Rec);
-    ASSERT_TRUE(w.core().recording);
-    const std::size_t blocks = w.core().recording->left.size();
+    ASSERT_TRUE(w.take());
+    const std::size_t blocks = w.take()->left.size();
     EXPECT_GT(blocks, 10u);
     const fs::path out = folder / "take.wav";
     script.rates.push_back(SaveRate::Rate11025);
@@ -324,8 +316,8 @@ TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) 
     ASSERT_FALSE(w.device()->hasError());
     click(control::Rec);
     runFor(300);
-    ASSERT_TRUE(w.core().recording);
-    const std::size_t recorded = w.core().recording->left.size();
+    ASSERT_TRUE(w.take());
+    const std::size_t recorded = w.take()->left.size();
     ASSERT_GT(recorded, 10u);
 
     server.crash();
@@ -341,17 +333,17 @@ TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) 
     runFor(300);
     EXPECT_EQ(lostCount(), 1);
     EXPECT_EQ(w.device(), nullptr);
-    ASSERT_TRUE(w.core().recording);
-    EXPECT_GE(w.core().recording->left.size(), recorded);
+    ASSERT_TRUE(w.take());
+    EXPECT_GE(w.take()->left.size(), recorded);
 
     ASSERT_TRUE(server.start());
     script.soundCards.push_back(jack);
-    const std::uint64_t before = w.blockLoop().blockCounter();
+    const std::uint64_t before = w.engine().passes();
     click(control::AudioSettings);
     ASSERT_NE(w.device(), nullptr);
     EXPECT_FALSE(w.device()->hasError());
     runFor(300);
-    EXPECT_GT(w.blockLoop().blockCounter(), before + 20);
+    EXPECT_GT(w.engine().passes(), before + 20);
     EXPECT_EQ(script.messages.size(), 1u);
     // The stream is closed before the server stops, for the same reason.
     window.reset();
@@ -378,7 +370,7 @@ TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramC
     script.soundCards.push_back(clock);
     click(control::AudioSettings);
     runFor(200);
-    EXPECT_GT(w.blockLoop().blockCounter(), 5u);
+    EXPECT_GT(w.engine().passes(), 5u);
     EXPECT_EQ(script.messages.size(), 1u);
 }
 

@@ -10,9 +10,22 @@
 
 // Driving the real window as a user does, from a test on the window's thread.
 
-// A left click in the middle of a panel button.
+// While a device runs, what a command does happens at the next pass on the sound card's
+// thread: waits until a pass that began after now has ended, and takes what it sent (the
+// dialogs it asked for run then). Without a device commands apply at once.
+inline void settleWindow(VocoderWindow& window) {
+    if (!window.engine().audioOwnsCore()) return;
+    const std::uint64_t from = window.engine().passes();
+    QElapsedTimer timer;
+    timer.start();
+    while (window.engine().passes() < from + 2 && timer.elapsed() < 10000) QTest::qSleep(1);
+    window.serviceEngine();
+}
+
+// A left click in the middle of a panel button, and what it does.
 inline void clickButton(VocoderWindow& window, ControlId id) {
     QTest::mouseClick(&window.button(buttonIndexOf(id)), Qt::LeftButton, {}, QPoint(12, 9));
+    settleWindow(window);
 }
 
 // Lets the event loop run for `ms` milliseconds, so that the sound card's blocks, timers and

@@ -56,7 +56,7 @@ TEST(WindowMidi, AControllerPlaysThePanelAndThePanelIsEchoedBack) {
     EXPECT_EQ(window.core().midiSlots[0].controller, 7);
 
     // Events sent right after a connection can be lost: send until the knob arrives.
-    VocoderCore& core = window.core();
+    const VocoderCore& core = window.core();
     ASSERT_TRUE(runUntil([&] {
         controller.send({0xB3, 7, 127});
         return core.controls.parameterSlider(control::MixLevel) == 63;
