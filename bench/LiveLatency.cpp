@@ -70,9 +70,9 @@ Result measure(int buffers, int seconds) {
     live.attach(&duplex);
     engine.setAudioOwnsCore(true);
     duplex.start();
-    tester.connect("quorvel:outport 0", tester.name() + ":in_1");
-    tester.connect(tester.name() + ":out_1", "quorvel:inport 0");
-    tester.connect(tester.name() + ":out_2", "quorvel:inport 1");
+    tester.connect("quorvel:out_left", tester.name() + ":in_1");
+    tester.connect(tester.name() + ":out_1", "quorvel:in_left");
+    tester.connect(tester.name() + ":out_2", "quorvel:in_right");
     tester.startPlayback();
 
     // The window's thread: every block handled, then some painting; now and then a long one.

@@ -1,6 +1,7 @@
 #include "app/VocoderApp.h"
 
 #include "app/VocoderWindow.h"
+#include "audio/JackStream.h"
 #include "session/SettingsFile.h"
 
 #include <QApplication>
@@ -26,6 +27,26 @@ VocoderApp::CommandLine VocoderApp::parse(const std::vector<std::string>& args) 
             line.session = args[++i];
         } else if (arg.rfind("--session=", 0) == 0) {
             line.session = arg.substr(10);
+        } else if (arg == "--jack-name" || arg.rfind("--jack-name=", 0) == 0) {
+            std::string name;
+            if (arg == "--jack-name") {
+                if (i + 1 >= args.size()) {
+                    line.error = "--jack-name needs a name";
+                    return line;
+                }
+                name = args[++i];
+            } else {
+                name = arg.substr(12);
+            }
+            // JACK's own limits: a client name that is empty, too long or holds the port
+            // separator would be refused at the first Audio press, far from its cause.
+            if (name.empty() || name.size() > 63 || name.find(':') != std::string::npos) {
+                line.error = "--jack-name needs a name of 1 to 63 characters without ':'";
+                return line;
+            }
+            line.jackName = name;
+        } else if (arg == "--no-connect") {
+            line.jackConnect = false;
         } else {
             line.error = "unknown option \"" + arg + "\"";
             return line;
@@ -35,7 +56,7 @@ VocoderApp::CommandLine VocoderApp::parse(const std::vector<std::string>& args) 
 }
 
 std::string VocoderApp::usage() {
-    return "Usage: quorvel [--session FILE]\n"
+    return "Usage: quorvel [--session FILE] [--jack-name NAME] [--no-connect]\n"
            "\n"
            "QUORVEL, an 18-channel real-time vocoder. The panel's state is kept in a session\n"
            "file, read at start and written when the program closes.\n"
@@ -43,6 +64,8 @@ std::string VocoderApp::usage() {
            "  --session FILE   use FILE as the session file (default: " +
            sessionFilePath().string() +
            ")\n"
+           "  --jack-name NAME the program's client name on a JACK server (default: quorvel)\n"
+           "  --no-connect     leave the JACK ports unconnected, for the patchbay to connect\n"
            "  --version        print the version and exit\n"
            "  --help           this text\n"
            "\n"
@@ -81,6 +104,8 @@ int VocoderApp::run(int argc, char** argv) {
     QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName("quorvel");
 
+    JackStream::setClientName(line.jackName);
+    JackStream::setAutoConnect(line.jackConnect);
     VocoderWindow::Options options;
     options.sessionFile = line.session.empty() ? sessionFilePath() : line.session;
     options.manual = manualPage(QApplication::applicationDirPath().toStdString());

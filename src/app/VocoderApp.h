@@ -15,7 +15,9 @@ public:
         bool help = false;
         bool version = false;
         std::filesystem::path session; // empty: the user's session file
-        std::string error;             // set when the command line makes no sense
+        std::string jackName = "quorvel"; // the JACK client's name
+        bool jackConnect = true;          // false: the user's patchbay connects the ports
+        std::string error;                // set when the command line makes no sense
     };
     static CommandLine parse(const std::vector<std::string>& args);
     static std::string usage();

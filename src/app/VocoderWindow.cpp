@@ -22,6 +22,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 
 constexpr const char* kSettingsFilter = "Vocoder Settings Files (*.set)|*.set|All Files (*.*)|*.*||";
@@ -247,6 +249,13 @@ void VocoderWindow::closeDevice() {
 }
 
 void VocoderWindow::checkDevice() {
+    // Said once a run, where the user who started the program looks: the sound goes on
+    // without real-time priority, but anything else the machine does can interrupt it.
+    if (device_ && !rtReported_ && device_->running() && device_->blocksPlayed() > 0 && !device_->realTime()) {
+        rtReported_ = true;
+        std::fprintf(stderr, "quorvel: the sound runs without real-time priority (the system does not grant it; "
+                             "see \"Sound card\" in the manual)\n");
+    }
     if (!device_ || lostReported_ || !device_->lost()) return;
     lostReported_ = true;
     closeDevice();
@@ -264,6 +273,7 @@ QString VocoderWindow::audioStatus() const {
     else
         text += "\nInput: none";
     text += QString("\nLatency: %1 buffers, %2 ms").arg(device_->bufferCount()).arg(device_->latencySeconds() * 1000, 0, 'f', 0);
+    text += QString("\nReal-time priority: %1").arg(device_->realTime() ? "yes" : "no");
     text += QString("\nUnderruns: %1").arg(device_->underruns());
     return text;
 }

@@ -147,6 +147,7 @@ private:
     std::unique_ptr<WaveDuplex> device_;
     bool soundCardPending_ = true; // opened at the first mouse movement
     bool lostReported_ = false;
+    bool rtReported_ = false;
     QTimer* deviceWatch_ = nullptr;
 
     WakeupSignal midiWake_;

@@ -33,6 +33,9 @@ public:
     // What the stream adds between a sound arriving and leaving: its period, and with a
     // device at another rate the converters and the wait for a whole engine block.
     virtual double latencySeconds() const = 0;
+    // Whether the callback's thread runs with real-time priority (as far as can be told
+    // before it has run: what the server or the back end was asked for and granted).
+    virtual bool realTime() const = 0;
 
     // Open a stream on a device; throw AudioDeviceError with the back end's message.
     static std::unique_ptr<AudioStream> openOutput(const AudioDeviceEntry& device, OutputRing& ring);

@@ -3,6 +3,10 @@
 #include "engine/Engine.h"
 #include "rt/AudioThread.h"
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <system_error>
@@ -11,6 +15,10 @@ void InternalClockStream::start() {
     if (running_.exchange(true)) return;
     try {
         thread_ = std::thread([this] { run(); });
+        // Real-time priority where the system grants it; without it the clock still runs.
+        sched_param param{};
+        param.sched_priority = std::max(1, sched_get_priority_min(SCHED_FIFO));
+        realTime_.store(pthread_setschedparam(thread_.native_handle(), SCHED_FIFO, &param) == 0);
     } catch (const std::system_error& e) {
         // A machine out of threads: said as any device that cannot start is, and a later
         // start may try again.

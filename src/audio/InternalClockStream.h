@@ -21,6 +21,7 @@ public:
     bool isAlive() const override { return true; }
     double rate() const override { return 11025; }
     double latencySeconds() const override { return 64 / 11025.0; }
+    bool realTime() const override { return realTime_.load(std::memory_order_relaxed); }
 
 private:
     // Thread: audio. The clock thread's whole life: one block each period until stopped.
@@ -29,4 +30,5 @@ private:
     OutputRing& ring_;
     std::thread thread_;
     std::atomic<bool> running_{false};
+    std::atomic<bool> realTime_{false};
 };

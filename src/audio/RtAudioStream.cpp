@@ -3,6 +3,8 @@
 #include "engine/Engine.h"
 #include "rt/AudioThread.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -136,6 +138,9 @@ int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudi
     const AudioThread::Scope realTime;
     auto* me = static_cast<RtAudioStream*>(self);
     me->inCallback_.fetch_add(1);
+    if (me->realTime_.load(std::memory_order_relaxed) < 0)
+        me->realTime_.store(sched_getscheduler(0) == SCHED_FIFO || sched_getscheduler(0) == SCHED_RR ? 1 : 0,
+                            std::memory_order_relaxed);
     if (!me->accepting_.load()) {
         if (out) std::fill_n(static_cast<float*>(out), 2 * std::size_t(frames), 0.0f);
         me->inCallback_.fetch_sub(1);

@@ -29,6 +29,8 @@ public:
     bool isAlive() const override;
     double rate() const override { return rate_; }
     double latencySeconds() const override;
+    // RtAudio asks for real-time scheduling; its first callback says whether it got it.
+    bool realTime() const override { return realTime_.load(std::memory_order_relaxed) > 0; }
 
 private:
     // Thread: audio. RtAudio's callback: one period of input into the rings, then one of
@@ -50,6 +52,7 @@ private:
     // (A back end's own stop may return while its thread is still inside our callback.)
     std::atomic<bool> accepting_{false};
     std::atomic<int> inCallback_{0};
+    std::atomic<int> realTime_{-1}; // -1 before the first callback, then 0 or 1
     std::unique_ptr<StreamResampler> outputResampler_;
     std::unique_ptr<StreamResampler> inputResampler_;
     std::vector<std::int16_t> scratch16_; // audio thread: stereo frames at the engine rate

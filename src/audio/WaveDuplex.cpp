@@ -130,3 +130,7 @@ double WaveDuplex::latencySeconds() const {
     if (inputStream_) seconds += inputStream_->latencySeconds();
     return seconds;
 }
+
+bool WaveDuplex::realTime() const {
+    return (!outputStream_ || outputStream_->realTime()) && (!inputStream_ || inputStream_->realTime());
+}

@@ -66,6 +66,8 @@ public:
     // From a sound at the input to the same sound at the output, through the dry mix: the
     // periods of the streams, the rate converters and the safety blocks.
     double latencySeconds() const;
+    // Whether every open stream's callback runs with real-time priority.
+    bool realTime() const;
     std::uint64_t underruns() const { return output_.underruns(); }
     std::uint64_t blocksPlayed() const { return output_.blocksPlayed(); }
     std::uint64_t droppedInputFrames() const { return input_.droppedFrames(); }

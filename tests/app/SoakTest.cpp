@@ -57,8 +57,8 @@ TEST(Soak, TheLiveLoopRunsWithoutALostBlockWhileThePanelIsBusy) {
     window.openSoundCard();
     ASSERT_NE(window.device(), nullptr);
     ASSERT_TRUE(script.messages.empty()) << script.messages.front();
-    voice.connect(voice.name() + ":out_1", "quorvel:inport 0");
-    voice.connect(voice.name() + ":out_2", "quorvel:inport 1");
+    voice.connect(voice.name() + ":out_1", "quorvel:in_left");
+    voice.connect(voice.name() + ":out_2", "quorvel:in_right");
 
     std::mt19937 random(2026);
     int step = 0;

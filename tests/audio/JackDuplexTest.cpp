@@ -115,10 +115,10 @@ TEST_F(JackDuplex, PlaysEveryBlockOnceInOrderAndCapturesTheInputInOrder) {
     EXPECT_EQ(device.outputRate(), rate);
     EXPECT_EQ(device.inputRate(), rate);
     connect = [&](WaveDuplex&) {
-        ASSERT_TRUE(tester.connect("quorvel:outport 0", tester.name() + ":in_1"));
-        ASSERT_TRUE(tester.connect("quorvel:outport 1", tester.name() + ":in_2"));
-        ASSERT_TRUE(tester.connect(tester.name() + ":out_1", "quorvel:inport 0"));
-        ASSERT_TRUE(tester.connect(tester.name() + ":out_2", "quorvel:inport 1"));
+        ASSERT_TRUE(tester.connect("quorvel:out_left", tester.name() + ":in_1"));
+        ASSERT_TRUE(tester.connect("quorvel:out_right", tester.name() + ":in_2"));
+        ASSERT_TRUE(tester.connect(tester.name() + ":out_1", "quorvel:in_left"));
+        ASSERT_TRUE(tester.connect(tester.name() + ":out_2", "quorvel:in_right"));
     };
 
     // The program's blocks: a counter (11025 Hz) or a 1000 Hz sine (converted).

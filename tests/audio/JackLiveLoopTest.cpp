@@ -100,10 +100,10 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
     WaveDuplex device(choiceOf(1), catalog, [&](const std::string& m) { messages.push_back(m); });
     ASSERT_TRUE(messages.empty()) << messages.front();
     session.start(device);
-    ASSERT_TRUE(tester.connect("quorvel:outport 0", tester.name() + ":in_1"));
-    ASSERT_TRUE(tester.connect("quorvel:outport 1", tester.name() + ":in_2"));
-    ASSERT_TRUE(tester.connect(tester.name() + ":out_1", "quorvel:inport 0"));
-    ASSERT_TRUE(tester.connect(tester.name() + ":out_2", "quorvel:inport 1"));
+    ASSERT_TRUE(tester.connect("quorvel:out_left", tester.name() + ":in_1"));
+    ASSERT_TRUE(tester.connect("quorvel:out_right", tester.name() + ":in_2"));
+    ASSERT_TRUE(tester.connect(tester.name() + ":out_1", "quorvel:in_left"));
+    ASSERT_TRUE(tester.connect(tester.name() + ":out_2", "quorvel:in_right"));
     // The passes run so far saw silence: the voice reaches a pass some blocks after this.
     const int silentPasses = int(live.passes());
     // Connecting clients can make the server report a missed cycle; only later ones count.
