@@ -3,10 +3,14 @@
 // convert in the callback.
 
 #include "JackTestClient.h"
+#include "audio/JackStream.h"
 #include "audio/WaveDuplex.h"
+
+#include <jack/jack.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -85,6 +89,50 @@ protected:
 TEST_F(JackDuplex, ListsTheServersDevicesByBackEndAndTheInternalClock) {
     EXPECT_EQ(catalog.outputs().back().name, AudioDeviceCatalog::kInternalClockName);
     for (const AudioDeviceEntry& e : catalog.inputs()) EXPECT_NE(e.backend, AudioBackend::InternalClock);
+}
+
+// The ports of the program's JACK client, as another client sees them: name and how many
+// connections each has.
+std::vector<std::pair<std::string, int>> portsOf(const std::string& client) {
+    std::vector<std::pair<std::string, int>> ports;
+    jack_client_t* looker = jack_client_open("quorvel-looker", JackNoStartServer, nullptr);
+    if (!looker) return ports;
+    if (const char** names = jack_get_ports(looker, ("^" + client + ":").c_str(), nullptr, 0)) {
+        for (int i = 0; names[i]; ++i) {
+            const char** links = jack_port_get_all_connections(looker, jack_port_by_name(looker, names[i]));
+            int count = 0;
+            while (links && links[count]) ++count;
+            if (links) jack_free(links);
+            ports.emplace_back(names[i], count);
+        }
+        jack_free(names);
+    }
+    jack_client_close(looker);
+    std::sort(ports.begin(), ports.end());
+    return ports;
+}
+
+TEST_F(JackDuplex, ThePortsSayWhatTheyCarryUnderTheChosenNameAndConnectOnlyWhenAsked) {
+    SoundCardChoice choice;
+    choice.outputChoice = output + 1;
+    choice.inputChoice = input + 1;
+    choice.bufferSlider = 1;
+    for (const bool linked : {true, false}) {
+        JackStream::setClientName(linked ? "quorvel" : "vocoder-two");
+        JackStream::setAutoConnect(linked);
+        WaveDuplex device(choice, catalog, [this](const std::string& m) { messages.push_back(m); });
+        device.start();
+        ASSERT_TRUE(messages.empty()) << messages.front();
+        const std::string client = linked ? "quorvel" : "vocoder-two";
+        const int expected = linked ? 1 : 0;
+        EXPECT_EQ(portsOf(client), (std::vector<std::pair<std::string, int>>{{client + ":in_left", expected},
+                                                                            {client + ":in_right", expected},
+                                                                            {client + ":out_left", expected},
+                                                                            {client + ":out_right", expected}}));
+        device.close();
+    }
+    JackStream::setClientName("quorvel");
+    JackStream::setAutoConnect(true);
 }
 
 TEST_F(JackDuplex, PlaysEveryBlockOnceInOrderAndCapturesTheInputInOrder) {
