@@ -3,7 +3,8 @@
 // process's CPU time per second and how many paint events the widgets received, so that a
 // lamp or a thumb repainted for nothing shows up.
 //
-//   window-cost [SECONDS] [--voice]   (on an X server: bench/window-cost starts Xvfb)
+//   window-cost [SECONDS] [--voice] [--jack]   (on an X server: bench/window-cost starts Xvfb;
+//   --jack streams through the JACK server JACK_DEFAULT_SERVER names, both directions)
 
 #include "app/PanelDialogs.h"
 #include "app/VocoderWindow.h"
@@ -25,7 +26,8 @@
 
 namespace {
 
-// Answers the sound-card dialog with the internal clock and nothing else.
+// Answers the sound-card dialog with the internal clock, or with the JACK server's system
+// ports in both directions, and nothing else.
 class ClockOnly final : public PanelDialogs {
 public:
     bool question(const std::string&) override { return true; }
@@ -37,12 +39,21 @@ public:
     bool soundCard(SoundCardDialog& model) override {
         model.open();
         model.outputSelection = int(model.outputList().size()) - 1;
+        if (jack) {
+            for (std::size_t i = 0; i < model.outputList().size(); ++i)
+                if (model.outputList()[i] == "JACK: system") model.outputSelection = int(i);
+            for (std::size_t i = 0; i < model.inputList().size(); ++i)
+                if (model.inputList()[i] == "JACK: system") model.inputSelection = int(i);
+            model.slider = 1;
+            model.sixteenBit = true;
+        }
         model.ok();
         return true;
     }
     MidiDeviceChooser& midiDevices() override { std::abort(); }
     bool openManual(const std::filesystem::path&) override { return false; }
     bool libraryError(const std::string&, const std::string&, bool) override { return false; }
+    bool jack = false;
 };
 
 class PaintCounter final : public QObject {
@@ -53,6 +64,14 @@ public:
         return false;
     }
 };
+
+// User and system time apart: the system's share is the price of being woken (a JACK
+// client is woken every period), the user's is the program's own work.
+double userSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6;
+}
 
 double cpuSeconds() {
     rusage usage{};
@@ -65,7 +84,14 @@ double cpuSeconds() {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
     QApplication app(argc, argv);
-    VocoderWindow window(VocoderWindow::Options{}, std::make_unique<ClockOnly>());
+    bool voiceWanted = false, jack = false;
+    for (int i = 2; i < argc; ++i) {
+        voiceWanted |= std::string(argv[i]) == "--voice";
+        jack |= std::string(argv[i]) == "--jack";
+    }
+    auto dialogs = std::make_unique<ClockOnly>();
+    dialogs->jack = jack;
+    VocoderWindow window(VocoderWindow::Options{}, std::move(dialogs));
     window.show();
     window.openSoundCard();
     QElapsedTimer settle;
@@ -73,7 +99,7 @@ int main(int argc, char** argv) {
     while (settle.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 20);
 
     // A voice on repeat, so that the spectrum display has something to show.
-    if (argc > 2 && std::string(argv[2]) == "--voice") {
+    if (voiceWanted) {
         FileBlockList voice(172 * 4, FileBlock{});
         for (std::size_t i = 0; i < voice.size() * BLOCK_SIZE; ++i) {
             const double t = double(i) / kEngineRate;
@@ -88,7 +114,7 @@ int main(int argc, char** argv) {
     PaintCounter counter;
     for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(&counter);
     window.installEventFilter(&counter);
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = cpuSeconds(), userBefore = userSeconds();
     const std::uint64_t blocksBefore = window.engine().passes();
     QElapsedTimer timer;
     timer.start();
@@ -100,7 +126,9 @@ int main(int argc, char** argv) {
 
     std::printf("platform %s, %.0f s streaming, %.0f blocks (%.0f per second)\n",
                 qPrintable(QGuiApplication::platformName()), wall, blocks, blocks / wall);
-    std::printf("CPU: %.2f s, %.1f %% of one core\n", cpu, 100.0 * cpu / wall);
+    const double user = userSeconds() - userBefore;
+    std::printf("CPU: %.2f s, %.1f %% of one core (%.1f %% the program's own work, %.1f %% the system's for it)\n",
+                cpu, 100.0 * cpu / wall, 100.0 * user / wall, 100.0 * (cpu - user) / wall);
     std::printf("paint events per second:");
     for (const auto& [name, count] : counter.paints) std::printf("  %s %.1f", qPrintable(name), count / wall);
     std::printf("\n");

@@ -185,7 +185,6 @@ void VocoderWindow::showImage() {
     if (image.spectrumCount != spectrumShown_) {
         spectrumShown_ = image.spectrumCount;
         display_->updateSpectrum(image.spectrum, view_.channelMap);
-        updateStatus();
     }
     refreshWidgets();
     // The sliders are echoed after blocks: with no sound card running there are none.
@@ -249,6 +248,7 @@ void VocoderWindow::closeDevice() {
 }
 
 void VocoderWindow::checkDevice() {
+    updateStatus();
     // Said once a run, where the user who started the program looks: the sound goes on
     // without real-time priority, but anything else the machine does can interrupt it.
     if (device_ && !rtReported_ && device_->running() && device_->blocksPlayed() > 0 && !device_->realTime()) {

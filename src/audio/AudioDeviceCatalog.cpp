@@ -1,5 +1,6 @@
 #include "audio/AudioDeviceCatalog.h"
 
+#include <jack/jack.h>
 #include <rtaudio/RtAudio.h>
 
 #include <cstdlib>
@@ -27,6 +28,15 @@ bool pulseServerReachable() {
     if (!runtime) return false;
     std::error_code error;
     return std::filesystem::exists(std::filesystem::path(runtime) / "pulse" / "native", error);
+}
+
+// A JACK server's period, which every stream on it will have: a client looks for a moment.
+unsigned jackPeriod() {
+    jack_client_t* client = jack_client_open("quorvel-scan", JackNoStartServer, nullptr);
+    if (!client) return 0;
+    const unsigned period = jack_get_buffer_size(client);
+    jack_client_close(client);
+    return period;
 }
 
 } // namespace
@@ -62,6 +72,7 @@ AudioDeviceCatalog AudioDeviceCatalog::scan() {
             RtAudio audio(info.api);
             audio.showWarnings(false);
             const unsigned count = audio.getDeviceCount();
+            const unsigned period = info.backend == AudioBackend::Jack && count > 0 ? jackPeriod() : 0;
             for (unsigned id = 0; id < count; ++id) {
                 const RtAudio::DeviceInfo device = audio.getDeviceInfo(id);
                 if (!device.probed) continue;
@@ -72,6 +83,7 @@ AudioDeviceCatalog AudioDeviceCatalog::scan() {
                 entry.deviceName = device.name;
                 entry.rates = device.sampleRates;
                 entry.preferredRate = device.preferredSampleRate;
+                entry.periodFrames = period;
                 if (device.inputChannels > 0) {
                     entry.channels = device.inputChannels;
                     catalog.inputs_.push_back(entry);

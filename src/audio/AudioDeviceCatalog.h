@@ -14,6 +14,7 @@ struct AudioDeviceEntry {
     unsigned channels = 0;
     std::vector<unsigned> rates;
     unsigned preferredRate = 0;
+    unsigned periodFrames = 0; // a JACK server's period; 0 where the stream chooses its own
 };
 
 // The input and output devices of every back end that answers. A back end that is not

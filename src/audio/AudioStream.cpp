@@ -3,6 +3,11 @@
 #include "audio/InternalClockStream.h"
 #include "audio/JackStream.h"
 #include "audio/RtAudioStream.h"
+#include "audio/StreamResampler.h"
+#include "engine/Engine.h"
+
+#include <algorithm>
+#include <cmath>
 
 std::unique_ptr<AudioStream> AudioStream::openOutput(const AudioDeviceEntry& device, OutputRing& ring) {
     if (device.backend == AudioBackend::InternalClock) return std::make_unique<InternalClockStream>(ring);
@@ -20,6 +25,27 @@ std::unique_ptr<AudioStream> AudioStream::openDuplex(const AudioDeviceEntry& dev
                                                      InputRing& input) {
     if (device.backend == AudioBackend::Jack) return std::make_unique<JackStream>(device, &output, &input);
     return std::make_unique<RtAudioStream>(device, &output, &input);
+}
+
+double AudioStream::rateFor(const AudioDeviceEntry& device) {
+    if (device.backend == AudioBackend::InternalClock) return kEngineRate;
+    if (device.backend == AudioBackend::Jack) return device.rates.empty() ? kEngineRate : device.rates.front();
+    if (device.rates.empty() || std::find(device.rates.begin(), device.rates.end(), 11025u) != device.rates.end())
+        return kEngineRate;
+    if (device.preferredRate) return device.preferredRate;
+    return device.rates.back();
+}
+
+double AudioStream::expectedLatencySeconds(const AudioDeviceEntry& device, bool output, bool input) {
+    const double rate = rateFor(device);
+    const double period = device.periodFrames ? device.periodFrames : std::max(64.0, std::floor(64 * rate / kEngineRate));
+    double seconds = period / rate;
+    if (rate != kEngineRate) {
+        seconds += BLOCK_SIZE / kEngineRate;
+        if (output) seconds += StreamResampler::expectedDelaySeconds(rate, true);
+        if (input) seconds += StreamResampler::expectedDelaySeconds(rate, false);
+    }
+    return seconds;
 }
 
 bool AudioStream::sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b) {

@@ -43,6 +43,12 @@ public:
     // Both directions on one device, in one stream.
     static std::unique_ptr<AudioStream> openDuplex(const AudioDeviceEntry& device, OutputRing& output,
                                                    InputRing& input);
+    // The rate a stream on `device` runs at: the engine's where the device offers it (a
+    // JACK server runs at its own), else the device's preferred rate.
+    static double rateFor(const AudioDeviceEntry& device);
+    // What a stream on `device` will add between a sound arriving and leaving (its
+    // latencySeconds() once open), for the output, the input or both directions.
+    static double expectedLatencySeconds(const AudioDeviceEntry& device, bool output, bool input);
     // Whether two catalogue entries are the same device of the same back end.
     static bool sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b);
 };

@@ -49,7 +49,7 @@ JackStream::JackStream(const AudioDeviceEntry& device, OutputRing* output, Input
     }
     if (rate_ != kEngineRate) {
         try {
-            if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_);
+            if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_, int(kChunkFrames));
             if (input_) inputResampler_ = std::make_unique<StreamResampler>(*input_, rate_, int(kChunkFrames));
         } catch (const std::exception& e) {
             close();

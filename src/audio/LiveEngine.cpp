@@ -55,7 +55,7 @@ LiveEngine::LiveEngine(VocoderCore& core, Hooks& hooks, WakeupSignal& wake)
     core_.recordingSupply = this;
     waiting_.reserve(256);
     topUpTakes();
-    publish();
+    publish(true);
     images_.take();
 }
 
@@ -157,7 +157,7 @@ CommandDispatcher& LiveEngine::ownedDispatcher() { return dispatcher_; }
 
 void LiveEngine::applyHere() {
     applyCommands();
-    publish();
+    publish(true);
 }
 
 // ---- Window: what comes back ------------------------------------------------------------
@@ -247,7 +247,7 @@ void LiveEngine::endPass() noexcept {
     // A lamp going on or off is worth a look; a lasting overload shows at the next one.
     if (overloaded != lastOverloaded_) wakeWindow_ = true;
     lastOverloaded_ = overloaded;
-    publish();
+    publish(false);
 }
 
 void LiveEngine::applyCommands() noexcept {
@@ -313,7 +313,15 @@ void LiveEngine::raise(const Event& event) noexcept {
     raised_[raisedCount_++] = event;
 }
 
-void LiveEngine::publish() noexcept {
+void LiveEngine::publish(bool always) noexcept {
+    if (core_.controls.revision() != shownRevision_) {
+        shownRevision_ = core_.controls.revision();
+        wakeWindow_ = true;
+    }
+    if (raisedCount_ > 0) wakeWindow_ = true;
+    // An image nobody is woken for would never be looked at: most passes change nothing
+    // the panel shows, and the display is due every 18th.
+    if (!always && !wakeWindow_) return;
     PanelImage& image = images_.back();
     image.capture(core_);
     image.overloads = loop_.overloads();
@@ -322,13 +330,8 @@ void LiveEngine::publish() noexcept {
     image.spectrumCount = spectrumCount_;
     image.passes = passes_.load(std::memory_order_relaxed);
     images_.publish();
-    if (core_.controls.revision() != shownRevision_) {
-        shownRevision_ = core_.controls.revision();
-        wakeWindow_ = true;
-    }
     for (std::size_t i = 0; i < raisedCount_; ++i)
         if (!events_.push(raised_[i])) overflows_.fetch_add(1, std::memory_order_relaxed);
-    if (raisedCount_ > 0) wakeWindow_ = true;
     raisedCount_ = 0;
     if (wakeWindow_) wake_.signal();
     wakeWindow_ = false;

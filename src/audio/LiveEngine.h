@@ -167,7 +167,9 @@ private:
     void applyCommands() noexcept;
     void apply(Command& command) noexcept;
     void raise(const Event& event) noexcept;
-    void publish() noexcept;
+    // The image and the pass's events out; `always` makes an image even when nothing the
+    // window shows has changed.
+    void publish(bool always) noexcept;
     // Thread: window.
     void applyHere();
     void topUpTakes();

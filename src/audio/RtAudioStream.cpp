@@ -71,7 +71,7 @@ RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output,
     if (rate_ <= 0) rate_ = 11025;
     if (rate_ != kEngineRate) {
         try {
-            if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_);
+            if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_, int(kMaxCallbackFrames));
             if (input_) inputResampler_ = std::make_unique<StreamResampler>(*input_, rate_, kMaxCallbackFrames);
         } catch (const std::exception& e) {
             audio_->closeStream();

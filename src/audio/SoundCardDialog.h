@@ -35,6 +35,9 @@ public:
     void escape() {}
 
     const SoundCardChoice& results() const { return results_; }
+    // From a sound at the chosen input to the same sound at the chosen output, with the
+    // slider at `position`: the safety blocks on top of what the devices add.
+    double latencySeconds(int inputRow, int outputRow, int position) const;
     const AudioDeviceCatalog& catalog() const { return *catalog_; }
 
 private:

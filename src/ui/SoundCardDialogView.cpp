@@ -10,14 +10,13 @@
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 // The device keeps between 1 and 50 buffers of 64 frames at 11025 Hz, whatever the slider says.
 constexpr int kMinBuffers = 1;
 constexpr int kMaxBuffers = 50;
-constexpr int kFramesPerBuffer = 64;
-constexpr int kFrameRate = 11025;
 
 QListWidget* deviceList(QWidget* parent, const char* name) {
     auto* list = new QListWidget(parent);
@@ -62,6 +61,8 @@ SoundCardDialogView::SoundCardDialogView(SoundCardDialog& model, QWidget* parent
     latency_ = new QLabel(this);
     latency_->setObjectName(QStringLiteral("latency"));
     connect(buffers_, &QSlider::valueChanged, this, &SoundCardDialogView::showLatency);
+    connect(inputList_, &QListWidget::currentRowChanged, this, &SoundCardDialogView::showLatency);
+    connect(outputList_, &QListWidget::currentRowChanged, this, &SoundCardDialogView::showLatency);
 
     sixteenBit_ = new QCheckBox(QStringLiteral("16 bit input/output"), this);
     sixteenBit_->setObjectName(QStringLiteral("sixteenBit"));
@@ -107,25 +108,24 @@ SoundCardDialogView::SoundCardDialogView(SoundCardDialog& model, QWidget* parent
     loadFromModel();
 }
 
-QString SoundCardDialogView::latencyText(int sliderPosition) {
+QString SoundCardDialogView::latencyText(int sliderPosition) const {
     const int count = std::clamp(sliderPosition, kMinBuffers, kMaxBuffers);
     // Whole milliseconds, rounded to the nearest.
-    const int ms = (count * kFramesPerBuffer * 1000 + kFrameRate / 2) / kFrameRate;
+    const int ms = int(std::lround(
+        model_.latencySeconds(inputList_->currentRow(), outputList_->currentRow(), sliderPosition) * 1000));
     return QStringLiteral("%1 %2: %3 ms")
         .arg(count)
         .arg(count == 1 ? QStringLiteral("buffer") : QStringLiteral("buffers"))
         .arg(ms);
 }
 
-void SoundCardDialogView::showLatency(int sliderPosition) {
-    latency_->setText(latencyText(sliderPosition));
-}
+void SoundCardDialogView::showLatency() { latency_->setText(latencyText(buffers_->value())); }
 
 void SoundCardDialogView::loadFromModel() {
     fill(inputList_, model_.inputList(), model_.inputSelection);
     fill(outputList_, model_.outputList(), model_.outputSelection);
     buffers_->setValue(model_.slider);
-    showLatency(buffers_->value());
+    showLatency();
     sixteenBit_->setChecked(model_.sixteenBit);
 }
 

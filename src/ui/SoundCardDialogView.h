@@ -25,8 +25,9 @@ public:
     SoundCardDialog& model() { return model_; }
 
     // What the live line under the slider says for a slider position: the buffer count the
-    // device will use (1..50) and the delay that many buffers of 64 frames at 11025 Hz add.
-    static QString latencyText(int sliderPosition);
+    // device will use (1..50) and the delay from input to output it gives with the devices
+    // chosen in the lists (the devices' own on top of the blocks of safety).
+    QString latencyText(int sliderPosition) const;
 
     // Shows the dialog modally; true when it ended with OK.
     static bool ask(SoundCardDialog& model, QWidget* parent = nullptr);
@@ -38,7 +39,7 @@ protected:
 
 private:
     void loadFromModel();
-    void showLatency(int sliderPosition);
+    void showLatency();
 
     SoundCardDialog& model_;
     QListWidget* inputList_;
