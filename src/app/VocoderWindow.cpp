@@ -174,7 +174,9 @@ void VocoderWindow::serviceEngine() {
 
 void VocoderWindow::showImage() {
     const PanelImage& image = engine_.image();
-    image.copyTo(view_);
+    // An image from before the window's latest moves would pull a dragged slider back for a
+    // moment: the panel keeps what it shows until the passes have caught up.
+    if (engine_.imageIsCurrent()) image.copyTo(view_);
     // A lamp lights for any overload since the last look, and goes out after a clean one.
     const std::array<int, 4> lamps = {kFirstParameterSlider, kFirstParameterSlider + 1, 0, kChannels - 1};
     for (std::size_t i = 0; i < lamps.size(); ++i) {

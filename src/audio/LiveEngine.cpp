@@ -81,6 +81,7 @@ void LiveEngine::post(const Command& command) {
         delete command.parcel;
         return;
     }
+    ++posted_;
     if (!audioOwns_) applyHere();
 }
 
@@ -252,7 +253,10 @@ void LiveEngine::endPass() noexcept {
 
 void LiveEngine::applyCommands() noexcept {
     Command command;
-    while (commands_.pop(command)) apply(command);
+    while (commands_.pop(command)) {
+        apply(command);
+        ++commandsApplied_;
+    }
 }
 
 void LiveEngine::apply(Command& command) noexcept {
@@ -329,6 +333,7 @@ void LiveEngine::publish(bool always) noexcept {
     image.spectrum = spectrum_;
     image.spectrumCount = spectrumCount_;
     image.passes = passes_.load(std::memory_order_relaxed);
+    image.commandsApplied = commandsApplied_;
     images_.publish();
     for (std::size_t i = 0; i < raisedCount_; ++i)
         if (!events_.push(raised_[i])) overflows_.fetch_add(1, std::memory_order_relaxed);

@@ -41,6 +41,7 @@ struct PanelImage {
     std::array<double, kChannels> spectrum{};
     std::uint64_t spectrumCount = 0; // moves every time the display is due
     std::uint64_t passes = 0;
+    std::uint64_t commandsApplied = 0; // of those the window posted, in order
     Recording* take = nullptr; // the core's recording when this was made
     bool hasModulatorFile = false;
     bool hasCarrierFile = false;
@@ -126,6 +127,9 @@ public:
     // from inside it: events then wait for the outer call.
     bool service(Listener& listener);
     const PanelImage& image() const { return images_.front(); }
+    // Thread: window. Whether the newest image already shows every command posted so far
+    // (a panel that predicts its own slider moves keeps them until it does).
+    bool imageIsCurrent() const { return images_.front().commandsApplied == posted_; }
     // Thread: window. A take the window reads (a save) is not freed while it does, even if
     // a new take replaces it meanwhile; null lets go.
     void keepTake(const Recording* take) { keptTake_ = take; }
@@ -220,7 +224,10 @@ private:
     std::atomic<std::uint64_t> passes_{0};
     std::atomic<std::uint64_t> overflows_{0};
 
+    std::uint64_t commandsApplied_ = 0; // owner of the core
+
     // Window.
+    std::uint64_t posted_ = 0;
     int servicing_ = 0;
     std::vector<Event> waiting_;
     std::vector<Recording*> retiredTakes_;

@@ -194,7 +194,12 @@ TEST_F(Window, ATakeWithNoMemoryIsReportedWhileTheSoundGoesOnEvenWhenItsBoxRepla
     click(control::AudioSettings);
     ASSERT_NE(w.device(), nullptr);
     refuseRecordingChunks = true; // no spare take can be made from here on
+    std::uint64_t passesUnderTheBox = 0;
     script.whileMessageIsUp = [&] {
+        // The sound goes on under a box: the passes do not wait for it.
+        const std::uint64_t from = w.engine().passes();
+        QTest::qSleep(100);
+        passesUnderTheBox = w.engine().passes() - from;
         script.soundCards.push_back(internalClock()); // the device is closed and another opened
         w.openSoundCard();
     };
@@ -206,6 +211,7 @@ TEST_F(Window, ATakeWithNoMemoryIsReportedWhileTheSoundGoesOnEvenWhenItsBoxRepla
     refuseRecordingChunks = false;
     script.whileMessageIsUp = nullptr;
     EXPECT_EQ(script.messages, std::vector<std::string>{"Not enough memory for rec buffer"});
+    EXPECT_GT(passesUnderTheBox, 8u); // 17 blocks in 100 ms
     runFor(50);
     EXPECT_FALSE(w.core().state.recordOn);
     EXPECT_FALSE(w.core().controls.litControl(control::Rec));
