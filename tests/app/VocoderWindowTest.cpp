@@ -4,6 +4,7 @@
 #include "ui/BitmapButton.h"
 #include "ui/PanelLayout.h"
 #include "ScriptedPanelDialogs.h"
+#include "app/VocoderApp.h"
 #include "app/VocoderWindow.h"
 #include "session/SettingsFile.h"
 #include "ui/SpectrumDisplay.h"
@@ -378,6 +379,32 @@ TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramC
     runFor(200);
     EXPECT_GT(w.engine().passes(), 5u);
     EXPECT_EQ(script.messages.size(), 1u);
+}
+
+// The JACK options: a name JACK would refuse is said at the start, not at the first Audio.
+TEST(CommandLine, TheJackOptionsTakeANameJackAcceptsAndLeaveTheConnectionsWhenAsked) {
+    struct Row {
+        std::vector<std::string> args;
+        std::string name;
+        bool connect;
+        std::string error;
+    };
+    const std::string bad = "--jack-name needs a name of 1 to 63 characters without ':'";
+    for (const Row& row : std::vector<Row>{
+             {{}, "quorvel", true, ""},
+             {{"--jack-name", "vox", "--no-connect"}, "vox", false, ""},
+             {{"--jack-name=vox two"}, "vox two", true, ""},
+             {{"--jack-name"}, "quorvel", true, "--jack-name needs a name"},
+             {{"--jack-name="}, "quorvel", true, bad},
+             {{"--jack-name", "a:b"}, "quorvel", true, bad},
+             {{"--jack-name", std::string(64, 'x')}, "quorvel", true, bad},
+         }) {
+        const VocoderApp::CommandLine line = VocoderApp::parse(row.args);
+        EXPECT_EQ(line.error, row.error) << ::testing::PrintToString(row.args);
+        if (!row.error.empty()) continue;
+        EXPECT_EQ(line.jackName, row.name);
+        EXPECT_EQ(line.jackConnect, row.connect);
+    }
 }
 
 } // namespace
