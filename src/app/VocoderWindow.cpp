@@ -56,6 +56,7 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     // A save into a FIFO nobody reads would hang the whole panel: it fails at once instead.
     TemporaryFile::setWaitForFifoReaders(false);
     hooks_.mapping = &midiMapping_;
+    hooks_.link = &midiLink_;
 
     buildWidgets();
 
@@ -242,11 +243,13 @@ void VocoderWindow::openSoundCard() {
 void VocoderWindow::closeDevice() {
     if (!device_) return;
     device_->close();
-    // The callback has returned for good: the core is the window's again.
+    // The callback has returned for good: the core is the window's again, and so is the
+    // MIDI input that came after the last pass.
     engine_.setAudioOwnsCore(false);
     live_.attach(nullptr);
     device_.reset();
     updateStatus();
+    pumpMidi();
 }
 
 void VocoderWindow::checkDevice() {
@@ -286,6 +289,8 @@ void VocoderWindow::updateStatus() { display_->setToolTip(audioStatus()); }
 
 void VocoderWindow::pumpMidi() {
     midiWake_.drain();
+    // While a device plays, the passes take the MIDI input themselves.
+    if (engine_.audioOwnsCore()) return;
     MidiMessage message;
     bool any = false;
     while (midiLink_.takeMessage(message)) {
@@ -300,6 +305,11 @@ void VocoderWindow::PassHooks::midi(const std::array<std::uint8_t, 3>& bytes, st
     message.bytes = bytes;
     message.size = size;
     mapping->handleMessage(message);
+}
+
+void VocoderWindow::PassHooks::takeMidiInput() {
+    MidiMessage message;
+    while (link->takeMessage(message)) mapping->handleMessage(message);
 }
 
 void VocoderWindow::PassHooks::applySettings(VocoderCore& core, CommandDispatcher& dispatcher,

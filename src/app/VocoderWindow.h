@@ -118,7 +118,9 @@ private:
     // What the passes do with MIDI input and settings texts, on the core's thread.
     struct PassHooks final : LiveEngine::Hooks {
         MidiMapping* mapping = nullptr;
+        MidiLink* link = nullptr;
         void midi(const std::array<std::uint8_t, 3>& bytes, std::uint8_t size) override;
+        void takeMidiInput() override;
         void applySettings(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) override;
     };
 

@@ -233,6 +233,7 @@ void LiveEngine::topUpTakes() {
 
 void LiveEngine::beginPass() noexcept {
     applyCommands();
+    hooks_.takeMidiInput();
     loop_.updateParameters();
 }
 

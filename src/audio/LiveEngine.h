@@ -67,6 +67,9 @@ public:
     public:
         virtual ~Hooks() = default;
         virtual void midi(const std::array<std::uint8_t, 3>& bytes, std::uint8_t size) = 0;
+        // At the start of every pass on the audio thread: the MIDI input waiting in its
+        // lock-free queue, taken there so that no stall of the window delays a note.
+        virtual void takeMidiInput() {}
         virtual void applySettings(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) = 0;
     };
 

@@ -91,6 +91,10 @@ TEST(WindowMidi, AControllerPlaysThePanelAndThePanelIsEchoedBack) {
             if (e == std::vector<std::uint8_t>{0xB0, 7, 126}) return true;
         return false;
     }, 3000));
+    // With a device playing the passes take the MIDI input themselves.
+    ASSERT_TRUE(window.engine().audioOwnsCore());
+    controller.send({0xB3, 7, 0});
+    EXPECT_TRUE(runUntil([&] { return core.controls.parameterSlider(control::MixLevel) == 0; }, 3000));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // the recording, on a real JACK server and on the internal clock.
 
 #include "core/ControlTable.h"
+#include "midi/MidiMapping.h"
 #include "session/SettingsFile.h"
 #include "rt/AudioThread.h"
 #include "LivePump.h"
@@ -109,6 +110,17 @@ struct ScriptedWindow {
 
 struct SettingsHooks final : LiveEngine::Hooks {
     void midi(const std::array<std::uint8_t, 3>&, std::uint8_t) override {}
+    // MIDI input as the window's hooks take it in the pass: a note and a controller.
+    void takeMidiInput() override {
+        if (pendingMidi.load() <= 0 || !mapping) return;
+        pendingMidi.fetch_sub(1);
+        mapping->handleMessage(MidiMessage::of(0x90, std::uint8_t(40 + pendingMidi.load()), 100));
+        mapping->handleMessage(MidiMessage::of(0xB0, 7, std::uint8_t(pendingMidi.load())));
+        ++midiHandled;
+    }
+    MidiMapping* mapping = nullptr;
+    std::atomic<int> pendingMidi{0};
+    std::atomic<int> midiHandled{0};
     void applySettings(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) override {
         loadSettingsText(core, dispatcher, text);
         ++applied;
@@ -126,6 +138,9 @@ void runSession(const std::string& device) {
     WakeupSignal wake;
     LiveEngine engine(core, hooks, wake);
     LiveLoop live(engine);
+    MidiMapping mapping(core, engine.ownedDispatcher());
+    hooks.mapping = &mapping;
+    core.midiSlots[0] = MidiAssignment{control::MixLevel, 7};
     ScriptedWindow window(folder);
     window.settings = settingsText(core);
     TestListener listener;
@@ -171,6 +186,7 @@ void runSession(const std::string& device) {
         for (int k = 0; k < kChannelSliderCount; k += 5) engine.moveSlider(k, 20 * k % 128, SlaveMode::Tilt);
     }
     press(control::Rec); // a new take, recorded while the session goes on
+    hooks.pendingMidi = 20;
     play(100);
     press(control::Save);
     play(100);
@@ -179,6 +195,7 @@ void runSession(const std::string& device) {
 
     EXPECT_TRUE(window.saved);
     EXPECT_EQ(hooks.applied.load(), 1);
+    EXPECT_EQ(hooks.midiHandled.load(), 20);
     EXPECT_GT(live.passes(), 200u);
     EXPECT_EQ(engine.overflows(), 0u);
     EXPECT_EQ(allocationsInCallback.load() - allocationsBefore, 0) << "allocations in the sound card's callback";
