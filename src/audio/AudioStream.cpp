@@ -39,12 +39,15 @@ double AudioStream::rateFor(const AudioDeviceEntry& device) {
 double AudioStream::expectedLatencySeconds(const AudioDeviceEntry& device, bool output, bool input) {
     const double rate = rateFor(device);
     const double period = device.periodFrames ? device.periodFrames : std::max(64.0, std::floor(64 * rate / kEngineRate));
-    double seconds = period / rate;
-    if (rate != kEngineRate) {
-        seconds += BLOCK_SIZE / kEngineRate;
-        if (output) seconds += StreamResampler::expectedDelaySeconds(rate, true);
-        if (input) seconds += StreamResampler::expectedDelaySeconds(rate, false);
-    }
+    if (rate == kEngineRate) return latencyOf(rate, period, 0, 0);
+    return latencyOf(rate, period, output ? StreamResampler::expectedDelaySeconds(rate, true) : 0,
+                     input ? StreamResampler::expectedDelaySeconds(rate, false) : 0);
+}
+
+double AudioStream::latencyOf(double rate, double periodFrames, double outputDelay, double inputDelay) {
+    if (rate <= 0) return 0;
+    double seconds = periodFrames / rate;
+    if (rate != kEngineRate) seconds += BLOCK_SIZE / kEngineRate + outputDelay + inputDelay;
     return seconds;
 }
 

@@ -49,6 +49,9 @@ public:
     // What a stream on `device` will add between a sound arriving and leaving (its
     // latencySeconds() once open), for the output, the input or both directions.
     static double expectedLatencySeconds(const AudioDeviceEntry& device, bool output, bool input);
+    // The rule both give: one period, and where the device is not at the engine's rate the
+    // converters' delays and the wait for a whole engine block.
+    static double latencyOf(double rate, double periodFrames, double outputDelay, double inputDelay);
     // Whether two catalogue entries are the same device of the same back end.
     static bool sameDevice(const AudioDeviceEntry& a, const AudioDeviceEntry& b);
 };

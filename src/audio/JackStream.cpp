@@ -113,11 +113,8 @@ void JackStream::stop() {
 }
 
 double JackStream::latencySeconds() const {
-    double seconds = rate_ > 0 ? period_ / rate_ : 0.0;
-    if (outputResampler_) seconds += outputResampler_->delaySeconds();
-    if (inputResampler_) seconds += inputResampler_->delaySeconds();
-    if (outputResampler_ || inputResampler_) seconds += BLOCK_SIZE / kEngineRate;
-    return seconds;
+    return latencyOf(rate_, period_, outputResampler_ ? outputResampler_->delaySeconds() : 0,
+                     inputResampler_ ? inputResampler_->delaySeconds() : 0);
 }
 
 bool JackStream::realTime() const { return client_ && jack_is_realtime(client_); }

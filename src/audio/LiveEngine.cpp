@@ -34,8 +34,6 @@ void PanelImage::capture(const VocoderCore& core) {
     midiInChannel = core.midiInChannel;
     midiOutChannel = core.midiOutChannel;
     take = core.recording.get();
-    hasModulatorFile = !core.modulatorFile.empty();
-    hasCarrierFile = !core.carrierFile.empty();
 }
 
 void PanelImage::copyTo(VocoderCore& core) const {
@@ -329,7 +327,6 @@ void LiveEngine::publish(bool always) noexcept {
     if (!always && !wakeWindow_) return;
     PanelImage& image = images_.back();
     image.capture(core_);
-    image.overloads = loop_.overloads();
     image.overloadCounts = overloadCounts_;
     image.spectrum = spectrum_;
     image.spectrumCount = spectrumCount_;

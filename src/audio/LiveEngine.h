@@ -34,7 +34,6 @@ struct PanelImage {
     std::array<MidiAssignment, kMidiSlotCount> midiSlots{};
     int midiInChannel = 0;
     int midiOutChannel = -1;
-    Overloads overloads; // the last pass's
     // How many passes overloaded each lamp's signal so far (carrier, modulator, left, right):
     // a lamp lights for any overload since the window last looked.
     std::array<std::uint64_t, 4> overloadCounts{};
@@ -43,8 +42,6 @@ struct PanelImage {
     std::uint64_t passes = 0;
     std::uint64_t commandsApplied = 0; // of those the window posted, in order
     Recording* take = nullptr; // the core's recording when this was made
-    bool hasModulatorFile = false;
-    bool hasCarrierFile = false;
 
     void capture(const VocoderCore& core);
     // The control parts back into a core (the window's copy of what it shows).

@@ -96,12 +96,8 @@ void RtAudioStream::open(unsigned rate) {
 }
 
 double RtAudioStream::latencySeconds() const {
-    double seconds = rate_ > 0 ? periodFrames_ / rate_ : 0.0;
-    if (outputResampler_) seconds += outputResampler_->delaySeconds();
-    if (inputResampler_) seconds += inputResampler_->delaySeconds();
-    // A device whose period is not one engine block waits for each block to be whole.
-    if (outputResampler_ || inputResampler_) seconds += BLOCK_SIZE / kEngineRate;
-    return seconds;
+    return latencyOf(rate_, periodFrames_, outputResampler_ ? outputResampler_->delaySeconds() : 0,
+                     inputResampler_ ? inputResampler_->delaySeconds() : 0);
 }
 
 RtAudioStream::~RtAudioStream() {
