@@ -89,8 +89,8 @@ std::vector<double> minimumPhase(const std::vector<double>& h) {
 }
 
 // Group delay at 300 Hz, in samples of the filter's rate.
-double lowDelay(const std::vector<double>& h, double rate) {
-    const double w = 2 * M_PI * 300 / rate;
+double groupDelay(const std::vector<double>& h, double rate, double frequency) {
+    const double w = 2 * M_PI * frequency / rate;
     std::complex<double> sum, weighted;
     for (std::size_t n = 0; n < h.size(); ++n) {
         const std::complex<double> e = std::polar(h[n], -w * double(n));
@@ -229,8 +229,9 @@ LowDelayResampler::LowDelayResampler(double deviceRate, bool up, std::size_t max
     delaySeconds_ = delayFor(deviceRate);
 }
 
-double LowDelayResampler::delayFor(double deviceRate) {
-    static const double steepDelay = lowDelay(steepStep(), kMiddleRate) / kMiddleRate;
+double LowDelayResampler::delayFor(double deviceRate, double frequency) {
+    static const std::vector<double> steep = steepStep();
+    const double steepDelay = groupDelay(steep, kMiddleRate, frequency) / kMiddleRate;
     const long rate = long(deviceRate), middle = long(kMiddleRate);
     const double shared = kMiddleRate * double(rate / gcd(rate, middle));
     return steepDelay + (wideTaps(deviceRate, shared) - 1) / 2 / shared;

@@ -34,7 +34,7 @@ public:
     double delaySeconds() const { return delaySeconds_; }
     // The same for a converter at `deviceRate`, without making one (after the first call,
     // which designs the steep step once).
-    static double delayFor(double deviceRate);
+    static double delayFor(double deviceRate, double frequency = 300);
 
 private:
     struct Stage;
