@@ -3,6 +3,8 @@
 #include "files/SaveRate.h"
 #include "files/SourceChoice.h"
 
+#include <QPoint>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +24,9 @@ public:
 
     // A Yes/No question; true for Yes.
     virtual bool question(const std::string& text) = 0;
+    enum class SaveAnswer { Save, Discard, Cancel };
+    // A question with Save, Discard and Cancel buttons.
+    virtual SaveAnswer askToSave(const std::string& text) = 0;
     // A message with an OK button.
     virtual void message(const std::string& text) = 0;
     // The filters come in the form "Description (*.wav)|*.wav|All Files (*.*)|*.*||".
@@ -35,6 +40,9 @@ public:
     virtual bool soundCard(SoundCardDialog& model) = 0;
     // "MIDI Device Selection", created once and kept.
     virtual MidiDeviceChooser& midiDevices() = 0;
+    // The panel's menu of zooms (100, 150, 200 %) at a point of the screen; the one chosen, or
+    // nothing when the menu is left.
+    virtual std::optional<int> chooseZoom(const QPoint& globalPosition, int currentPercent) = 0;
     // Opens the manual in the desktop's viewer; false when nothing could show it.
     virtual bool openManual(const std::filesystem::path& page) = 0;
     // The primitives' error box: Yes/No (leaf mode) or OK/Cancel (parent mode); true when

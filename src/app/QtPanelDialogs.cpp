@@ -1,12 +1,16 @@
 #include "app/QtPanelDialogs.h"
 
+#include "session/Preferences.h"
+#include "ui/DialogTitle.h"
 #include "ui/MidiDeviceDialog.h"
 #include "ui/SampleRateDialog.h"
 #include "ui/SoundCardDialogView.h"
 #include "ui/SourceSelectDialog.h"
 
+#include <QActionGroup>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -44,16 +48,45 @@ std::string QtPanelDialogs::qtFilter(const std::string& filter) {
 }
 
 bool QtPanelDialogs::question(const std::string& text) {
-    return QMessageBox::question(parent_, kTitle, q(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return DialogTitle::runMessageBox(parent_, QMessageBox::Question, kTitle, q(text), QMessageBox::Yes | QMessageBox::No,
+                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtPanelDialogs::message(const std::string& text) { QMessageBox::warning(parent_, kTitle, q(text)); }
+PanelDialogs::SaveAnswer QtPanelDialogs::askToSave(const std::string& text) {
+    switch (DialogTitle::runMessageBox(parent_, QMessageBox::Warning, kTitle, q(text),
+                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
+    case QMessageBox::Save: return SaveAnswer::Save;
+    case QMessageBox::Discard: return SaveAnswer::Discard;
+    default: return SaveAnswer::Cancel;
+    }
+}
+
+std::optional<int> QtPanelDialogs::chooseZoom(const QPoint& globalPosition, int currentPercent) {
+    QMenu menu(parent_);
+    auto* group = new QActionGroup(&menu);
+    for (int percent : Preferences::kZoomSteps) {
+        QAction* action = menu.addAction(QStringLiteral("Zoom %1 %").arg(percent));
+        action->setCheckable(true);
+        action->setChecked(percent == currentPercent);
+        action->setData(percent);
+        group->addAction(action);
+    }
+    const QAction* chosen = menu.exec(globalPosition);
+    if (!chosen) return std::nullopt;
+    return chosen->data().toInt();
+}
+
+void QtPanelDialogs::message(const std::string& text) {
+    DialogTitle::runMessageBox(parent_, QMessageBox::Warning, kTitle, q(text), QMessageBox::Ok);
+}
 
 std::optional<std::filesystem::path> QtPanelDialogs::openFile(const std::string& title, const std::string& filter) {
-    const QString chosen = QFileDialog::getOpenFileName(parent_, q(title), QString(), q(qtFilter(filter)));
-    if (chosen.isEmpty()) return std::nullopt;
-    return std::filesystem::path(chosen.toStdString());
+    QFileDialog dialog(parent_, q(title), QString(), q(qtFilter(filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    DialogTitle::fit(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
 }
 
 std::optional<std::filesystem::path> QtPanelDialogs::saveFile(const std::string& defaultExtension,
@@ -86,7 +119,8 @@ bool QtPanelDialogs::openManual(const std::filesystem::path& page) {
 
 bool QtPanelDialogs::libraryError(const std::string& title, const std::string& text, bool parentMode) {
     if (parentMode)
-        return QMessageBox::critical(nullptr, q(title), q(text), QMessageBox::Ok | QMessageBox::Cancel) ==
+        return DialogTitle::runMessageBox(nullptr, QMessageBox::Critical, q(title), q(text), QMessageBox::Ok | QMessageBox::Cancel) ==
                QMessageBox::Cancel;
-    return QMessageBox::critical(nullptr, q(title), q(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return DialogTitle::runMessageBox(nullptr, QMessageBox::Critical, q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }

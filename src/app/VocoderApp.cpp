@@ -2,6 +2,7 @@
 
 #include "app/VocoderWindow.h"
 #include "audio/JackStream.h"
+#include "session/Preferences.h"
 #include "session/SettingsFile.h"
 
 #include <QApplication>
@@ -99,6 +100,9 @@ int VocoderApp::run(int argc, char** argv) {
     // A save into a FIFO whose reader has gone then fails with a message instead of ending
     // the program, with whatever it had not saved yet.
     std::signal(SIGPIPE, SIG_IGN);
+    // A desktop scale of 1.5 is kept as 1.5, not rounded to 1 or 2: the panel is drawn
+    // from the 2x skin at any scale above 1.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     QApplication::setApplicationName("QUORVEL");
     QApplication::setApplicationVersion(kVersion);
@@ -109,6 +113,7 @@ int VocoderApp::run(int argc, char** argv) {
     VocoderWindow::Options options;
     options.sessionFile = line.session.empty() ? sessionFilePath() : line.session;
     options.manual = manualPage(QApplication::applicationDirPath().toStdString());
+    options.preferences = Preferences::defaultPath();
     VocoderWindow window(options);
     // At system shutdown the close question is asked too.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) { window.close(); });

@@ -17,16 +17,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
+#include <system_error>
 
 namespace {
 
 constexpr const char* kSettingsFilter = "Vocoder Settings Files (*.set)|*.set|All Files (*.*)|*.*||";
+// How many looks at the device (four a second) an underrun stays on the display.
+constexpr int kUnderrunLooks = 8;
 
 // The window whose dialogs show the signal-processing library's errors.
 PanelDialogs* libraryDialogs = nullptr;
@@ -47,6 +52,10 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtPanelDialogs>(this)) {
     setWindowTitle(kCaption);
     setWindowIcon(Skin::programIcon());
+    // A fixed panel: no maximise button, which could only do nothing (the zoom is on the
+    // panel's own menu).
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(PanelLayout::kPanelSize);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -59,6 +68,12 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     hooks_.link = &midiLink_;
 
     buildWidgets();
+    if (!options_.preferences.empty()) preferences_.load(options_.preferences);
+    if (preferences_.hasSoundCard())
+        soundCardDialog_.remember({preferences_.inputDevice, preferences_.outputDevice,
+                                   preferences_.bufferSlider.value_or(SoundCardDialog::kDefaultBuffers),
+                                   preferences_.sixteenBit});
+    setZoom(preferences_.zoomPercent);
 
     audioNotifier_ = new QSocketNotifier(audioWake_.fd(), QSocketNotifier::Read, this);
     connect(audioNotifier_, &QSocketNotifier::activated, this, &VocoderWindow::serviceEngine);
@@ -72,9 +87,7 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     connect(deviceWatch_, &QTimer::timeout, this, &VocoderWindow::checkDevice);
     deviceWatch_->start();
 
-    // The session replaces the start values; a missing file leaves them. No device runs yet,
-    // so the core is this window's to change directly.
-    if (!options_.sessionFile.empty()) LoadSettings(core_, engine_.ownedDispatcher(), options_.sessionFile);
+    loadSession();
     serviceEngine();
     display_->setMap(view_.channelMap);
     updateStatus();
@@ -107,23 +120,22 @@ VocoderWindow::~VocoderWindow() {
 void VocoderWindow::buildWidgets() {
     for (int b = 0; b < kButtonCount; ++b) {
         auto* button = new BitmapButton(view_.controls, b, this);
-        button->setGeometry(PanelLayout::buttonRect(b));
         button->setMouseTracking(true);
         connect(button, &BitmapButton::clicked, this, &VocoderWindow::dispatch);
         connect(button, &BitmapButton::doubleClicked, this, &VocoderWindow::doubleClick);
         connect(button, &BitmapButton::captionChanged, this,
-                [this](int index) { update(PanelLayout::buttonCaptionArea(index)); });
+                [this](int index) { update(PanelWidget::scaled(PanelLayout::buttonCaptionArea(index), zoom_)); });
         buttons_[static_cast<std::size_t>(b)] = button;
     }
     for (int s = 0; s < kSliderCount; ++s) {
         auto* slider = new ValueSlider(view_.controls, s, this);
-        slider->setGeometry(PanelLayout::sliderRect(s));
         slider->setMouseTracking(true);
+        // The right button drags (tilting the bank): it opens no menu there.
+        slider->setContextMenuPolicy(Qt::PreventContextMenu);
         slider->setMoveCallback([this](int index, int value, SlaveMode mode) { moveSlider(index, value, mode); });
         sliders_[static_cast<std::size_t>(s)] = slider;
     }
     display_ = new SpectrumDisplay(this);
-    display_->setGeometry(PanelLayout::kDisplayRect);
     display_->setMouseTracking(true);
     // An edited routing reaches the engine at the next block, with or without a sound card.
     connect(display_, &SpectrumDisplay::mapEdited, this, [this] {
@@ -162,7 +174,35 @@ void VocoderWindow::refreshWidgets() {
 
 void VocoderWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter_.paint(painter, view_.controls);
+    painter.scale(zoom_, zoom_);
+    const qreal ratio = devicePixelRatioF() * zoom_;
+    if (ratio != std::floor(ratio)) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter_.paint(painter, view_.controls, display_->mapMode(), ratio);
+}
+
+void VocoderWindow::setZoom(int percent) {
+    preferences_.zoomPercent = Preferences::zoomStep(percent);
+    zoom_ = preferences_.zoomPercent / 100.0;
+    setFixedSize(PanelWidget::placed(QRect(QPoint(0, 0), PanelLayout::kPanelSize), zoom_).size());
+    for (BitmapButton* button : buttons_) button->setZoom(zoom_);
+    for (ValueSlider* slider : sliders_) slider->setZoom(zoom_);
+    display_->setZoom(zoom_);
+    update();
+}
+
+void VocoderWindow::contextMenuEvent(QContextMenuEvent* event) {
+    const auto chosen = dialogs_->chooseZoom(event->globalPos(), preferences_.zoomPercent);
+    if (!chosen || *chosen == preferences_.zoomPercent) return;
+    setZoom(*chosen);
+    savePreferences();
+}
+
+void VocoderWindow::savePreferences() {
+    if (options_.preferences.empty()) return;
+    std::string error;
+    // Only a convenience is lost: said where the user who started the program looks.
+    if (!preferences_.save(options_.preferences, &error))
+        std::fprintf(stderr, "quorvel: the preferences could not be saved: %s\n", error.c_str());
 }
 
 // ---- What the passes send back -----------------------------------------------------------
@@ -199,13 +239,19 @@ void VocoderWindow::showImage() {
 
 void VocoderWindow::request(LiveEngine::Request what) {
     if (closing_) return;
+    // What the command changed shows before its dialog does: Save's rate dialog must not
+    // show REC still lit, nor Load's file dialogs PMod and RptM.
+    showImage();
     switch (what) {
     case LiveEngine::Request::LoadWav: loadWavFiles(); break;
     case LiveEngine::Request::SaveRecording: saveRecording(); break;
     case LiveEngine::Request::LoadSettings: loadSettings(); break;
     case LiveEngine::Request::SaveSettings: saveSettings(); break;
     case LiveEngine::Request::Help: openHelp(); break;
-    case LiveEngine::Request::DisplayMode: display_->setMapMode(!display_->mapMode()); break;
+    case LiveEngine::Request::DisplayMode:
+        display_->setMapMode(!display_->mapMode());
+        update(PanelWidget::scaled(PanelLayout::kDisplayHeadingArea, zoom_)); // the heading says which
+        break;
     case LiveEngine::Request::MidiSettings: configureMidi(); break;
     case LiveEngine::Request::AudioSettings: openSoundCard(); break;
     case LiveEngine::Request::RoutingChanged: display_->setMap(view_.channelMap); break;
@@ -225,11 +271,22 @@ void VocoderWindow::openSoundCard() {
     closeDevice();
     catalog_ = AudioDeviceCatalog::scan();
     soundCardDialog_.setCatalog(catalog_);
-    // Whatever way the dialog ends, the results of its last OK are used.
-    dialogs_->soundCard(soundCardDialog_);
+    // Whatever way the dialog ends, the results of its last OK are used (or, before any, the
+    // devices it offered).
+    if (dialogs_->soundCard(soundCardDialog_)) {
+        const SoundCardDialog::Memory& chosen = soundCardDialog_.memory();
+        preferences_.inputDevice = chosen.input;
+        preferences_.outputDevice = chosen.output;
+        preferences_.bufferSlider = chosen.slider;
+        preferences_.sixteenBit = chosen.sixteenBit;
+        savePreferences();
+    }
     device_ = std::make_unique<WaveDuplex>(soundCardDialog_.results(), catalog_,
                                            [this](const std::string& text) { message(text); });
     lostReported_ = false;
+    soundLost_ = false;
+    underrunsSeen_ = 0;
+    underrunLooks_ = 0;
     if (!device_->noOutput() && !device_->hasError()) {
         live_.attach(device_.get());
         // From the first callback on the passes own the core.
@@ -253,6 +310,12 @@ void VocoderWindow::closeDevice() {
 }
 
 void VocoderWindow::checkDevice() {
+    if (device_ && device_->underruns() != underrunsSeen_) {
+        underrunsSeen_ = device_->underruns();
+        underrunLooks_ = kUnderrunLooks;
+    } else if (underrunLooks_ > 0) {
+        --underrunLooks_;
+    }
     updateStatus();
     // Said once a run, where the user who started the program looks: the sound goes on
     // without real-time priority, but anything else the machine does can interrupt it.
@@ -263,6 +326,7 @@ void VocoderWindow::checkDevice() {
     }
     if (!device_ || lostReported_ || !device_->lost()) return;
     lostReported_ = true;
+    soundLost_ = true;
     closeDevice();
     dialogs_->message("The sound server has gone away, so QUORVEL has no sound card now.\n"
                       "Your recording is kept. Press \"Audio\" to choose a sound card again.");
@@ -283,7 +347,19 @@ QString VocoderWindow::audioStatus() const {
     return text;
 }
 
-void VocoderWindow::updateStatus() { display_->setToolTip(audioStatus()); }
+QString VocoderWindow::soundCaption() const {
+    if (soundLost_) return QStringLiteral("SOUND CARD LOST");
+    if (!device_ || device_->noOutput()) return QStringLiteral("NO SOUND CARD");
+    if (device_->hasError()) return QStringLiteral("SOUND CARD FAILED");
+    if (!device_->running()) return QStringLiteral("SOUND STOPPED");
+    if (underrunLooks_ > 0) return QStringLiteral("UNDERRUN");
+    return {};
+}
+
+void VocoderWindow::updateStatus() {
+    display_->setToolTip(audioStatus());
+    display_->setStatus(soundCaption());
+}
 
 // ---- MIDI -------------------------------------------------------------------------------
 
@@ -348,6 +424,16 @@ void VocoderWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (takeIsUnsaved()) {
+        const PanelDialogs::SaveAnswer answer =
+            dialogs_->askToSave("The recording has not been saved. Save it before QUORVEL closes?");
+        // A save that was cancelled or failed leaves the program running, take and all.
+        if (answer == PanelDialogs::SaveAnswer::Cancel ||
+            (answer == PanelDialogs::SaveAnswer::Save && !saveTake(engine_.image().take))) {
+            event->ignore();
+            return;
+        }
+    }
     closing_ = true;
     closeDevice();
     midiLink_.Close();
@@ -371,14 +457,27 @@ void VocoderWindow::loadWavFiles() {
     }
 }
 
-void VocoderWindow::saveRecording() {
-    const Recording* take = engine_.image().take;
-    if (!take) return;
-    // Save has stopped the recording, so the take no longer grows; it stays alive however
-    // the passes go on meanwhile.
+void VocoderWindow::saveRecording() { saveTake(engine_.image().take); }
+
+bool VocoderWindow::saveTake(const Recording* take) {
+    if (!take) return false;
+    // The take stays alive however the passes go on meanwhile; Save has stopped the
+    // recording, and at close whatever it holds by now is what is saved.
     engine_.keepTake(take);
-    ::saveRecording(take->left, take->right, *this);
+    const std::size_t blocks = take->left.size();
+    const bool saved = ::saveRecording(take->left, take->right, *this);
     engine_.keepTake(nullptr);
+    if (saved) {
+        savedTake_ = take;
+        savedBlocks_ = blocks;
+    }
+    return saved;
+}
+
+bool VocoderWindow::takeIsUnsaved() const {
+    const Recording* take = engine_.image().take;
+    if (!take || take->left.size() == 0 || take->right.size() == 0) return false;
+    return take != savedTake_ || take->left.size() != savedBlocks_;
 }
 
 void VocoderWindow::loadSettings() {
@@ -386,8 +485,36 @@ void VocoderWindow::loadSettings() {
     if (!path) return;
     std::string text;
     if (!readSettingsText(*path, text)) return;
+    // Something else chosen through "All Files" would move sliders and light buttons at
+    // random: it changes nothing.
+    if (!readsAsSettings(text)) {
+        std::string refusal = path->filename().string();
+        refusal.insert(0, 1, '"');
+        refusal.append("\" is not a settings file, so nothing was changed.");
+        dialogs_->message(refusal);
+        return;
+    }
     engine_.applySettings(std::move(text));
     serviceEngine();
+}
+
+void VocoderWindow::loadSession() {
+    // No device runs yet, so the core is this window's to change directly. A missing file
+    // leaves the start values.
+    const std::filesystem::path& path = options_.sessionFile;
+    std::string text;
+    if (path.empty() || !readSettingsText(path, text)) return;
+    if (readsAsSettings(text)) {
+        loadSettingsText(core_, engine_.ownedDispatcher(), text, SettingsSource::Session);
+        return;
+    }
+    // Kept beside, not overwritten at close: it may still hold what the user wants back.
+    std::filesystem::path kept = path;
+    kept += ".damaged";
+    std::error_code error;
+    std::filesystem::rename(path, kept, error);
+    dialogs_->message("The session file " + path.string() + " is damaged, so QUORVEL starts from the start values." +
+                      (error ? std::string() : "\nThe damaged file is kept as " + kept.string() + "."));
 }
 
 void VocoderWindow::saveSettings() {

@@ -14,6 +14,7 @@
 #include "midi/MidiLink.h"
 #include "midi/MidiMapping.h"
 #include "rt/WakeupSignal.h"
+#include "session/Preferences.h"
 #include "ui/PanelPainter.h"
 
 #include <QWidget>
@@ -46,6 +47,7 @@ public:
     struct Options {
         std::filesystem::path sessionFile; // read at start, written at close
         std::filesystem::path manual;      // the manual's first page, for HELP
+        std::filesystem::path preferences; // the devices chosen last and the zoom; empty: none kept
     };
 
     // `dialogs` answers every modal question; null gives the real Qt dialogs.
@@ -80,11 +82,20 @@ public:
     void refreshWidgets();
     // What the audio path is doing, in words: device, rate, latency, underruns.
     QString audioStatus() const;
+    // What the display's top line says about the sound: empty while all is well.
+    QString soundCaption() const;
+
+    // The panel's size: 100, 150 or 200 percent, kept in the preferences.
+    void setZoom(int percent);
+    int zoomPercent() const { return preferences_.zoomPercent; }
+    // Whether closing now would lose a take that was never saved.
+    bool takeIsUnsaved() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -101,6 +112,11 @@ private:
     std::optional<SaveRate> selectSaveRate() override;
 
     void buildWidgets();
+    // The session at start: applied when it reads as a settings file, else kept aside.
+    void loadSession();
+    // Saves the take through the rate and file dialogs; true when a file was written.
+    bool saveTake(const Recording* take);
+    void savePreferences();
     // Puts the newest image of the core on the panel: widgets, lamps, display, MIDI echo.
     void showImage();
     void loadWavFiles();
@@ -170,6 +186,16 @@ private:
     MidiLink midiLink_{midiAlerts_};
     MidiMapping midiMapping_{core_, engine_.ownedDispatcher()};
     MidiMapping viewMapping_{view_, viewDispatcher_}; // the slider echo only
+
+    Preferences preferences_;
+    qreal zoom_ = 1.0;
+    // The take last saved, and how long it was then: a take that has not grown since needs
+    // no question at close.
+    const Recording* savedTake_ = nullptr;
+    std::size_t savedBlocks_ = 0;
+    bool soundLost_ = false;         // the server went away: said on the display until Audio
+    std::uint64_t underrunsSeen_ = 0;
+    int underrunLooks_ = 0;          // device looks left that still say "UNDERRUN"
 
     bool closing_ = false;
 };

@@ -47,6 +47,40 @@ int AudioDeviceCatalog::indexIn(const std::vector<AudioDeviceEntry>& list, const
     return -1;
 }
 
+int AudioDeviceCatalog::defaultIn(const std::vector<AudioDeviceEntry>& list, AudioBackend backend) {
+    int first = -1;
+    int marked = -1;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const AudioDeviceEntry& entry = list[i];
+        if (entry.backend != backend) continue;
+        // JACK's sound card is "system" and ALSA's mixing device "default", whatever the
+        // library marks (it marks the first JACK client it finds).
+        if (entry.deviceName == "default" || entry.deviceName == "system") return static_cast<int>(i);
+        if (entry.isDefault && marked < 0) marked = static_cast<int>(i);
+        if (first < 0) first = static_cast<int>(i);
+    }
+    return marked >= 0 ? marked : first;
+}
+
+int AudioDeviceCatalog::defaultOutput() const {
+    for (AudioBackend backend : {AudioBackend::Jack, AudioBackend::Pulse, AudioBackend::Alsa, AudioBackend::InternalClock})
+        if (const int at = defaultIn(outputs_, backend); at >= 0) return at;
+    return -1;
+}
+
+int AudioDeviceCatalog::defaultInput() const {
+    const int output = defaultOutput();
+    if (output < 0) return -1;
+    return defaultIn(inputs_, outputs_[static_cast<std::size_t>(output)].backend);
+}
+
+AudioDeviceCatalog AudioDeviceCatalog::of(std::vector<AudioDeviceEntry> inputs, std::vector<AudioDeviceEntry> outputs) {
+    AudioDeviceCatalog catalog;
+    catalog.inputs_ = std::move(inputs);
+    catalog.outputs_ = std::move(outputs);
+    return catalog;
+}
+
 AudioDeviceCatalog AudioDeviceCatalog::internalClockOnly() {
     AudioDeviceCatalog catalog;
     AudioDeviceEntry clock;
@@ -85,10 +119,12 @@ AudioDeviceCatalog AudioDeviceCatalog::scan() {
                 entry.preferredRate = device.preferredSampleRate;
                 entry.periodFrames = period;
                 if (device.inputChannels > 0) {
+                    entry.isDefault = device.isDefaultInput;
                     entry.channels = device.inputChannels;
                     catalog.inputs_.push_back(entry);
                 }
                 if (device.outputChannels > 0) {
+                    entry.isDefault = device.isDefaultOutput;
                     entry.channels = device.outputChannels;
                     catalog.outputs_.push_back(entry);
                 }

@@ -15,6 +15,7 @@ struct AudioDeviceEntry {
     std::vector<unsigned> rates;
     unsigned preferredRate = 0;
     unsigned periodFrames = 0; // a JACK server's period; 0 where the stream chooses its own
+    bool isDefault = false;    // the back end's own default device
 };
 
 // The input and output devices of every back end that answers. A back end that is not
@@ -35,8 +36,21 @@ public:
     int inputIndex(const std::string& name) const { return indexIn(inputs_, name); }
     int outputIndex(const std::string& name) const { return indexIn(outputs_, name); }
 
+    // What a first run plays on, as list positions (-1: none): a running JACK server (which
+    // is also how PipeWire offers itself to JACK programs), else PulseAudio's default (a
+    // PipeWire desktop's too), else ALSA's default, else the internal clock. The input is
+    // the same back end's default, so that one stream carries both directions.
+    int defaultOutput() const;
+    int defaultInput() const;
+
+    // A catalog of given devices, for tests of what is chosen from them.
+    static AudioDeviceCatalog of(std::vector<AudioDeviceEntry> inputs, std::vector<AudioDeviceEntry> outputs);
+
 private:
     static int indexIn(const std::vector<AudioDeviceEntry>& list, const std::string& name);
+    // The back end's default in `list`: one named "default" or "system", else the one it
+    // marks, else its first; -1 when the back end offers nothing there.
+    static int defaultIn(const std::vector<AudioDeviceEntry>& list, AudioBackend backend);
 
     std::vector<AudioDeviceEntry> inputs_;
     std::vector<AudioDeviceEntry> outputs_;

@@ -53,10 +53,10 @@ bool loadSlot(const std::filesystem::path& path, const SlotTexts& texts, std::op
 
 LoadedWavFiles askForWavFiles(WavDialogs& dialogs) {
     LoadedWavFiles loaded;
-    if (const auto path = dialogs.openFile(WavSlot::Carrier, wavTexts::kOpenTitle, kCarrierTexts.filter)) {
+    if (const auto path = dialogs.openFile(WavSlot::Carrier, wavTexts::kCarrierOpenTitle, kCarrierTexts.filter)) {
         if (!loadSlot(*path, kCarrierTexts, loaded.carrier, dialogs)) return loaded;
     }
-    if (const auto path = dialogs.openFile(WavSlot::Modulator, wavTexts::kOpenTitle, kModulatorTexts.filter))
+    if (const auto path = dialogs.openFile(WavSlot::Modulator, wavTexts::kModulatorOpenTitle, kModulatorTexts.filter))
         loadSlot(*path, kModulatorTexts, loaded.modulator, dialogs);
     return loaded;
 }

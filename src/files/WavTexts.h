@@ -18,7 +18,10 @@ inline constexpr std::string_view kNoWaveData = "No wave data!";
 inline constexpr std::string_view kDataReadFailed = "Failed to read data chunk!";
 inline constexpr std::string_view kCannotCreateFile = "Cannot create file!";
 
-inline constexpr std::string_view kOpenTitle = "Open";
+// The two file dialogs of Load say which file each one is for: the voice put into the
+// carrier's dialog is a newcomer's first mistake.
+inline constexpr std::string_view kCarrierOpenTitle = "Select the Carrier WAV File";
+inline constexpr std::string_view kModulatorOpenTitle = "Select the Modulator WAV File";
 inline constexpr std::string_view kCarrierFilter = "CARRIER WAV Files (*.wav)|*.wav|All Files (*.*)|*.*||";
 inline constexpr std::string_view kModulatorFilter =
     "MODULATOR WAV Files (*.wav)|*.wav|All Files (*.*)|*.*||";

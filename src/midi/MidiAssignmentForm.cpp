@@ -55,10 +55,11 @@ std::string controllerBoxText(const MidiAssignment& slot) {
 }
 
 int controlListPosition(const MidiAssignment& slot) {
-    return isValidControl(slot.control) ? slot.control : -1;
+    return isValidControl(slot.control) ? slot.control : control::Off;
 }
 
-int controlFromListPosition(int position) {
+int controlFromListPosition(int position, int held) {
+    if (position == control::Off && !isValidControl(held)) return held;
     return isValidControl(position) ? position : -1;
 }
 

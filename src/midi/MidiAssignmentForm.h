@@ -32,11 +32,12 @@ BoxReading readControllerBox(std::string_view text);
 // The text a box shows for a slot: the controller number in decimal.
 std::string controllerBoxText(const MidiAssignment& slot);
 
-// The list position a row shows for a slot: its ControlId, or -1 (nothing selected) for a
-// number that names no control.
+// The list position a row shows for a slot: its ControlId, or "Off" (0) for a number that
+// names no control (an empty list would look like a fault).
 int controlListPosition(const MidiAssignment& slot);
 // The slot's control from the list position: -1 when nothing is selected, which leaves the
-// slot unassigned.
-int controlFromListPosition(int position);
+// slot unassigned. "Off" for a slot that `held` no control keeps what it held, so that an
+// OK without changes changes nothing.
+int controlFromListPosition(int position, int held);
 
 } // namespace midi_assignment_form

@@ -4,6 +4,7 @@
 #include "core/ControlTable.h"
 #include "core/VocoderCore.h"
 #include "files/TemporaryFile.h"
+#include "session/Preferences.h"
 
 #include <algorithm>
 #include <array>
@@ -161,7 +162,7 @@ void appendValue(std::string& out, double value) {
 }
 
 // Loads every section from `lines`.
-void apply(VocoderCore& core, CommandDispatcher& dispatcher, LineReader& lines) {
+void apply(VocoderCore& core, CommandDispatcher& dispatcher, LineReader& lines, SettingsSource source) {
     // A. Sliders: the index comes from the line; the slider clamps the position.
     for (int i = 0; i < kSliderCount; ++i) {
         const auto item = parseTwoInts(lines.next());
@@ -179,8 +180,9 @@ void apply(VocoderCore& core, CommandDispatcher& dispatcher, LineReader& lines) 
         const bool wanted = item->second != 0;
         const ControlId id = controlIdOfButton(button);
         const bool exclusive = kControlTable[static_cast<std::size_t>(id)].kind == ControlKind::Exclusive;
-        // A take the user recorded is never thrown away by loading a sound.
-        if (id == control::Rec && wanted && core.recording) continue;
+        // A take the user recorded is never thrown away by loading a sound, and a session
+        // starts no recording (one that did would grow for as long as the program runs).
+        if (id == control::Rec && (source == SettingsSource::Session || (wanted && core.recording))) continue;
         if (exclusive ? wanted : wanted != core.controls.lit(button)) dispatcher.dispatch(kCommandFirst + button);
     }
 
@@ -240,7 +242,10 @@ std::string settingsText(const VocoderCore& core) {
 }
 
 bool SaveSettings(const VocoderCore& core, const std::filesystem::path& path, std::string* error) {
-    const std::string text = settingsText(core);
+    return writeWholeFile(path, settingsText(core), error);
+}
+
+bool writeWholeFile(const std::filesystem::path& path, std::string_view text, std::string* error) {
     std::error_code ignored;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
     TemporaryFile file;
@@ -270,11 +275,12 @@ bool SaveSettings(const VocoderCore& core, const std::filesystem::path& path, st
     return false;
 }
 
-bool LoadSettings(VocoderCore& core, CommandDispatcher& dispatcher, const std::filesystem::path& path) {
+bool LoadSettings(VocoderCore& core, CommandDispatcher& dispatcher, const std::filesystem::path& path,
+                  SettingsSource source) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     LineReader lines(file);
-    apply(core, dispatcher, lines);
+    apply(core, dispatcher, lines, source);
     std::fclose(file);
     return true;
 }
@@ -297,19 +303,47 @@ bool readSettingsText(const std::filesystem::path& path, std::string& text) {
     return true;
 }
 
-void loadSettingsText(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text) {
+void loadSettingsText(VocoderCore& core, CommandDispatcher& dispatcher, std::string_view text,
+                      SettingsSource source) {
     LineReader lines(text);
-    apply(core, dispatcher, lines);
+    apply(core, dispatcher, lines, source);
 }
 
-std::filesystem::path sessionFilePath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path folder;
-    if (config && *config == '/') {
-        folder = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        folder = std::filesystem::path(home && *home ? home : ".") / ".config";
+bool readsAsSettings(std::string_view text) {
+    LineReader lines(text);
+    int latched = 0;
+    for (int b = 0; b < kButtonCount; ++b) latched += isPushButton(b) ? 0 : 1;
+    const int buttonsEnd = kSliderCount + latched;
+    const int mapEnd = buttonsEnd + kChannels;
+    const int banksEnd = mapEnd + kChannels * kBankCount;
+    const int fileEnd = banksEnd + kMidiSlots + 1;
+    int line = 0;
+    for (auto next = lines.next(); next; next = lines.next(), ++line) {
+        const char* end = next->data() + next->size();
+        if (line >= fileEnd) {
+            if (skipBlanks(next->data(), end) != end) return false;
+            continue;
+        }
+        if (line >= mapEnd && line < banksEnd) {
+            const char* p = skipBlanks(next->data(), end);
+            const char* digits = p < end && (*p == '+' || *p == '-') ? p + 1 : p;
+            // A number, not a word that happens to start like one ("inf", "nan").
+            if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return false;
+            double value = 0;
+            const auto [after, error] = std::from_chars(*p == '+' ? p + 1 : p, end, value);
+            if (error != std::errc() || !std::isfinite(value) || skipBlanks(after, end) != end) return false;
+            continue;
+        }
+        const char* p = next->data();
+        const auto first = parseInt(p, end);
+        const auto second = first ? parseInt(p, end) : std::nullopt;
+        if (!second || skipBlanks(p, end) != end) return false;
+        if (line < kSliderCount && (*first < 0 || *first >= kSliderCount)) return false;
+        if (line >= buttonsEnd && line < mapEnd &&
+            (*first < 0 || *first >= kChannels || *second < 0 || *second >= kChannels))
+            return false;
     }
-    return folder / "quorvel" / "session.set";
+    return line > 0;
 }
+
+std::filesystem::path sessionFilePath() { return Preferences::configFolder() / "session.set"; }

@@ -8,15 +8,10 @@
 #include <QPainter>
 
 BitmapButton::BitmapButton(const ControlModel& model, int index, QWidget* parent)
-    : QWidget(parent), model_(model), index_(index), seenChanges_(model.buttonChanges(index)),
+    : PanelWidget(PanelLayout::buttonRect(index), parent), model_(model), index_(index), seenChanges_(model.buttonChanges(index)),
       shownFace_(currentFace()), shownCaption_(model.caption(index)) {
-    setFixedSize(PanelLayout::kButtonSize);
     // Focus on click as a real button takes it, but the keys go on to the window (keyPressEvent).
     setFocusPolicy(Qt::ClickFocus);
-}
-
-QSize BitmapButton::sizeHint() const {
-    return PanelLayout::kButtonSize;
 }
 
 BitmapButton::Face BitmapButton::currentFace() const {
@@ -41,7 +36,8 @@ void BitmapButton::refresh() {
 void BitmapButton::paintEvent(QPaintEvent*) {
     static constexpr SkinImage kFaces[] = {SkinImage::LampOff, SkinImage::LampOn, SkinImage::PushFace};
     QPainter painter(this);
-    painter.drawPixmap(0, 0, Skin::pixmap(kFaces[static_cast<int>(shownFace_)], devicePixelRatioF()));
+    const qreal ratio = beginPanelPaint(painter);
+    painter.drawPixmap(0, 0, Skin::pixmap(kFaces[static_cast<int>(shownFace_)], ratio));
 }
 
 void BitmapButton::mousePressEvent(QMouseEvent* event) {

@@ -2,14 +2,15 @@
 
 #include "core/ControlModel.h"
 
-#include <QWidget>
+#include "ui/PanelWidget.h"
+
 #include <cstdint>
 
 // One panel button drawn from the skin: a lamp that is on or off, or the flat face of a
 // one-shot button. It shows button `index` of the ControlModel and never changes it; a click
 // only says which command was asked for, and the window carries it out.
 // Thread: window.
-class BitmapButton : public QWidget {
+class BitmapButton : public PanelWidget {
     Q_OBJECT
 
 public:
@@ -22,8 +23,6 @@ public:
     // push flag changed since the last look, and reports a changed caption (which the window
     // paints, not the button).
     void refresh();
-
-    QSize sizeHint() const override;
 
 Q_SIGNALS:
     void clicked(int commandId);

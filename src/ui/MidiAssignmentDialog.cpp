@@ -3,6 +3,7 @@
 #include "core/ControlTable.h"
 #include "midi/MidiAssignmentForm.h"
 #include "midi/MidiDialogTexts.h"
+#include "ui/DialogTitle.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -76,6 +77,7 @@ MidiAssignmentDialog::MidiAssignmentDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
     layout->addLayout(grid);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    DialogTitle::fit(*this);
 }
 
 void MidiAssignmentDialog::load(const MidiSlots& table) {
@@ -103,14 +105,15 @@ void MidiAssignmentDialog::accept() {
         Row& r = rows_[static_cast<std::size_t>(row)];
         const form::BoxReading reading = form::readControllerBox(r.controller->text().toStdString());
         if (!reading.controller) {
-            QMessageBox::warning(this, qs(text::kApplicationTitle), QString::fromStdString(reading.message));
+            DialogTitle::runMessageBox(this, QMessageBox::Warning, qs(text::kApplicationTitle),
+                                       QString::fromStdString(reading.message), QMessageBox::Ok);
             r.controller->setFocus();
             r.controller->selectAll();
             return;
         }
         MidiAssignment& slot = read[static_cast<std::size_t>(row)];
         slot.controller = *reading.controller;
-        slot.control = form::controlFromListPosition(r.control->currentIndex());
+        slot.control = form::controlFromListPosition(r.control->currentIndex(), slot.control);
     }
     table_ = read;
     QDialog::accept();

@@ -1,6 +1,7 @@
 #include "ui/MidiDeviceDialog.h"
 
 #include "midi/MidiDialogTexts.h"
+#include "ui/DialogTitle.h"
 #include "ui/MidiAssignmentDialog.h"
 
 #include <QComboBox>
@@ -33,9 +34,10 @@ void fillDevices(QListWidget* list, const std::vector<std::string>& devices) {
     list->setCurrentRow(0);
 }
 
-// The stored channel code, or no selection for a code the list does not hold.
+// The stored channel code; a code the list does not hold (the output's "none chosen yet")
+// means nothing is sent or taken, which is what the list's last entry, "OFF", says.
 void selectChannel(QComboBox* list, int code) {
-    list->setCurrentIndex(code >= 0 && code < list->count() ? code : -1);
+    list->setCurrentIndex(code >= 0 && code < list->count() ? code : list->count() - 1);
 }
 
 // Device names such as "JACK: midi-keyboard:out" need more room than a short list.
@@ -94,6 +96,7 @@ MidiDeviceDialog::MidiDeviceDialog(QWidget* parent)
     layout->addLayout(grid);
     layout->addSpacing(6);
     layout->addLayout(bottom);
+    DialogTitle::fit(*this);
 }
 
 MidiDeviceDialog::~MidiDeviceDialog() = default;

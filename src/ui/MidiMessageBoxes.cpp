@@ -1,8 +1,8 @@
 #include "ui/MidiMessageBoxes.h"
 
 #include "midi/MidiDialogTexts.h"
+#include "ui/DialogTitle.h"
 
-#include <QMessageBox>
 
 namespace {
 
@@ -14,9 +14,9 @@ QString title() {
 } // namespace
 
 void MidiMessageBoxes::error(const std::string& text) {
-    QMessageBox::critical(parent_, title(), QString::fromStdString(text));
+    DialogTitle::runMessageBox(parent_, QMessageBox::Critical, title(), QString::fromStdString(text), QMessageBox::Ok);
 }
 
 void MidiMessageBoxes::warning(const std::string& text) {
-    QMessageBox::warning(parent_, title(), QString::fromStdString(text));
+    DialogTitle::runMessageBox(parent_, QMessageBox::Warning, title(), QString::fromStdString(text), QMessageBox::Ok);
 }

@@ -53,7 +53,19 @@ public:
         return isTallSlider(slider) ? kTallSliderSize : kShortSliderSize;
     }
     static constexpr QRect sliderRect(int slider) { return {sliderPosition(slider), sliderSize(slider)}; }
-    static constexpr QPoint sliderNameOrigin(int slider) { return sliderPosition(slider) + QPoint(1, -14); }
+    // A parameter slider's name stands above it; a channel slider's frequency below it,
+    // since above it would sit right under the bank and operation buttons and read as
+    // their caption.
+    static constexpr QPoint sliderNameOrigin(int slider) {
+        return sliderPosition(slider) +
+               (isChannelSlider(slider) ? QPoint(1, kTallSliderSize.height() + 1) : QPoint(1, -14));
+    }
+    // The most a caption or slider name may take across: its neighbours stand 31 pixels
+    // apart.
+    static constexpr int kCaptionRoom = 30;
+    // The heading over the display, which says what it shows.
+    static constexpr QPoint kDisplayHeadingOrigin{262, 84};
+    static constexpr QRect kDisplayHeadingArea{258, 82, 184, 14};
 
 private:
     struct ButtonRow {

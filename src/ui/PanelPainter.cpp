@@ -3,6 +3,7 @@
 #include "ui/PanelLayout.h"
 #include "ui/Skin.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <array>
 
@@ -12,10 +13,7 @@ struct PanelText {
     QPoint topLeft;
     const char* text;
 };
-constexpr std::array<PanelText, 2> kSectionTitles{{
-    {{262, 84}, " MODULATOR SIGNAL SPECTRUM"},
-    {{260, 204}, "CHANNEL OPERATIONS"},
-}};
+constexpr PanelText kOperationsTitle{{260, 204}, "CHANNEL OPERATIONS"};
 
 // The rules under "CHANNEL OPERATIONS", end points excluded. Each pair is one engraved groove:
 // the upper row is its shadowed wall, the lower row the lit one.
@@ -58,9 +56,17 @@ QFont PanelPainter::captionFont() {
     return font;
 }
 
-void PanelPainter::paint(QPainter& painter, const ControlModel& model) const {
+QString PanelPainter::displayHeading(bool mapMode) {
+    return mapMode ? QStringLiteral(" CHANNEL MAP") : QStringLiteral(" MODULATOR SIGNAL SPECTRUM");
+}
+
+qreal PanelPainter::captionWidth(const QString& text) const {
+    return std::min<qreal>(QFontMetricsF(font_).horizontalAdvance(text), PanelLayout::kCaptionRoom);
+}
+
+void PanelPainter::paint(QPainter& painter, const ControlModel& model, bool mapMode, qreal pixelRatio) const {
     painter.save();
-    paintSkin(painter);
+    paintSkin(painter, pixelRatio);
     // The rules go under the text: with this font "CHANNEL OPERATIONS" reaches past the point
     // where the right-hand rules begin, and a rule across its last letters would hide them.
     paintRules(painter);
@@ -68,19 +74,19 @@ void PanelPainter::paint(QPainter& painter, const ControlModel& model) const {
     painter.setFont(font_);
     painter.setBackgroundMode(Qt::TransparentMode);
     for (int b = 0; b < kButtonCount; ++b)
-        paintText(painter, PanelLayout::buttonCaptionOrigin(b), QString::fromStdString(model.caption(b)));
-    for (const PanelText& title : kSectionTitles)
-        paintText(painter, title.topLeft, QString::fromLatin1(title.text));
+        paintText(painter, PanelLayout::buttonCaptionOrigin(b), QString::fromStdString(model.caption(b)),
+                  PanelLayout::kCaptionRoom);
+    paintText(painter, PanelLayout::kDisplayHeadingOrigin, displayHeading(mapMode));
+    paintText(painter, kOperationsTitle.topLeft, QString::fromLatin1(kOperationsTitle.text));
     for (int s = 0; s < kSliderCount; ++s) {
         const std::string_view name = controlInfo(controlIdOfSlider(s)).label;
         paintText(painter, PanelLayout::sliderNameOrigin(s),
-                  QString::fromLatin1(name.data(), qsizetype(name.size())));
+                  QString::fromLatin1(name.data(), qsizetype(name.size())), PanelLayout::kCaptionRoom);
     }
     painter.restore();
 }
 
-void PanelPainter::paintSkin(QPainter& painter) const {
-    const qreal ratio = painter.device()->devicePixelRatioF();
+void PanelPainter::paintSkin(QPainter& painter, qreal ratio) const {
     painter.fillRect(QRect(QPoint(0, 0), PanelLayout::kPanelSize), kPanelEdge);
     const QPixmap tile = Skin::pixmap(SkinImage::PanelTile, ratio);
     for (int x = kTileLeft; x <= kLastTileLeft; x += kTileWidth) painter.drawPixmap(x, 0, tile);
@@ -89,13 +95,21 @@ void PanelPainter::paintSkin(QPainter& painter) const {
     painter.drawPixmap(kRightStripAt, Skin::pixmap(SkinImage::RightStrip, ratio));
 }
 
-void PanelPainter::paintText(QPainter& painter, QPoint topLeft, const QString& text) const {
+void PanelPainter::paintText(QPainter& painter, QPoint topLeft, const QString& text, int room) const {
     // The point is the top-left of the text's line box, not its baseline.
-    const QPoint baseline = topLeft + QPoint(0, painter.fontMetrics().ascent());
+    const QPointF baseline = topLeft + QPoint(0, painter.fontMetrics().ascent());
+    const qreal width = QFontMetricsF(font_).horizontalAdvance(text);
+    // Where the font's own width would run into the neighbour's, the text is narrowed
+    // rather than cut: every letter stays.
+    const qreal squeeze = room > 0 && width > room ? room / width : 1.0;
+    painter.save();
+    painter.translate(baseline);
+    painter.scale(squeeze, 1.0);
     painter.setPen(captionShadowColour());
-    painter.drawText(baseline + QPoint(1, 1), text);
+    painter.drawText(QPointF(1, 1), text);
     painter.setPen(captionColour());
-    painter.drawText(baseline, text);
+    painter.drawText(QPointF(0, 0), text);
+    painter.restore();
 }
 
 void PanelPainter::paintRules(QPainter& painter) const {

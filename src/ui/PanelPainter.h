@@ -16,7 +16,14 @@ class PanelPainter {
 public:
     PanelPainter();
 
-    void paint(QPainter& painter, const ControlModel& model) const;
+    // `mapMode`: the display shows the channel map, and its heading says so. `pixelRatio`:
+    // device pixels per panel pixel (the zoom times the screen's ratio).
+    void paint(QPainter& painter, const ControlModel& model, bool mapMode, qreal pixelRatio) const;
+
+    static QString displayHeading(bool mapMode);
+    // How wide a caption or slider name is drawn: as the font makes it, or squeezed into
+    // the room between its neighbours.
+    qreal captionWidth(const QString& text) const;
 
     // The legends are printed in a warm ivory, the colour of silk-screened lettering on dark
     // anodised metal; a dark shadow one pixel down and right keeps them sharp on the brushed
@@ -26,8 +33,9 @@ public:
     static QFont captionFont();
 
 private:
-    void paintSkin(QPainter& painter) const;
-    void paintText(QPainter& painter, QPoint topLeft, const QString& text) const;
+    void paintSkin(QPainter& painter, qreal pixelRatio) const;
+    // `room` 0: as wide as the text is.
+    void paintText(QPainter& painter, QPoint topLeft, const QString& text, int room = 0) const;
     void paintRules(QPainter& painter) const;
 
     QFont font_;

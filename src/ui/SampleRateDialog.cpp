@@ -1,5 +1,7 @@
 #include "ui/SampleRateDialog.h"
 
+#include "ui/DialogTitle.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -46,6 +48,7 @@ SampleRateDialog::SampleRateDialog(QWidget* parent) : QDialog(parent) {
     grid->addWidget(cancel, 2, 1);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    DialogTitle::fit(*this);
 }
 
 void SampleRateDialog::choose(SaveRate rate) {

@@ -1,5 +1,7 @@
 #include "ui/SoundCardDialogView.h"
 
+#include "ui/DialogTitle.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -104,6 +106,7 @@ SoundCardDialogView::SoundCardDialogView(SoundCardDialog& model, QWidget* parent
     all->addSpacing(8);
     all->addLayout(lower);
     all->setSizeConstraint(QLayout::SetFixedSize);
+    DialogTitle::fit(*this);
 
     loadFromModel();
 }

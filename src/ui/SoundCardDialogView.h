@@ -10,9 +10,9 @@ class QListWidget;
 class QSlider;
 
 // The "Sound Card Device Select" dialog on screen, over the SoundCardDialog that keeps its
-// state. Every showing starts afresh from the model's open() ("None"/"None", 36 buffers, the
-// box clear); OK copies the widgets into the model and calls its ok(), anything else its
-// escape(), so the results of the last OK stay.
+// state. Every showing starts from the model's open() (the last OK's devices, or the
+// system's default); OK copies the widgets into the model and calls its ok(), anything else
+// its escape(), so the results of the last OK stay.
 // Child object names, for whoever drives it without a mouse: "inputList", "outputList",
 // "bufferSlider", "latency", "sixteenBit", "ok".
 // Thread: window.

@@ -1,5 +1,7 @@
 #include "ui/SourceSelectDialog.h"
 
+#include "ui/DialogTitle.h"
+
 #include <QGridLayout>
 #include <QPushButton>
 #include <array>
@@ -42,6 +44,7 @@ SourceSelectDialog::SourceSelectDialog(Purpose purpose, QWidget* parent) : QDial
         connect(button, &QPushButton::clicked, this, [this, choice] { choose(choice); });
     }
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    DialogTitle::fit(*this);
 }
 
 void SourceSelectDialog::choose(SourceChoice choice) {

@@ -15,6 +15,8 @@ constexpr float kBarLimit = 256.0f;
 constexpr int kLastColumn = kChannels - 1;
 const QColor kYellow{255, 255, 0};
 const QColor kRed{255, 0, 0};
+// The amber of a warning lamp, apart from the display's yellow and red.
+const QColor kStatusColour{255, 160, 40};
 
 // Column i ends (exclusive) at x = 24 + 8·i; every mark is 6 pixels wide and one row high.
 constexpr int columnEnd(int column) {
@@ -29,16 +31,22 @@ constexpr int mapRow(int entry) {
 
 } // namespace
 
-SpectrumDisplay::SpectrumDisplay(QWidget* parent) : QWidget(parent) {
+SpectrumDisplay::SpectrumDisplay(QWidget* parent) : PanelWidget(PanelLayout::kDisplayRect, parent) {
     for (int i = 0; i < kChannels; ++i) map_[at(i)] = i;
     shownPeakRow_.fill(peakRow(0.0f));
-    setFixedSize(PanelLayout::kDisplayRect.size());
     // The background picture covers every pixel, so the panel behind need not be painted.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QSize SpectrumDisplay::sizeHint() const {
-    return PanelLayout::kDisplayRect.size();
+QRect SpectrumDisplay::statusRect() {
+    // Above the highest peak mark (row 20) and inside the picture's frame.
+    return {6, 4, PanelLayout::kDisplayRect.width() - 12, 13};
+}
+
+void SpectrumDisplay::setStatus(const QString& text) {
+    if (text == status_) return;
+    status_ = text;
+    updatePanel(statusRect());
 }
 
 int SpectrumDisplay::dashCount(float bar) {
@@ -70,7 +78,7 @@ void SpectrumDisplay::updateSpectrum(const Values& energy, Map& mapOut) {
         if (dashes == shownDashes_[at(i)] && row == shownPeakRow_[at(i)]) continue;
         shownDashes_[at(i)] = dashes;
         shownPeakRow_[at(i)] = row;
-        if (!mapMode_) update(columnRect(i));
+        if (!mapMode_) updatePanel(columnRect(i));
     }
 }
 
@@ -86,13 +94,14 @@ void SpectrumDisplay::setMap(const Map& map) {
         const int entry = std::clamp(map[at(i)], 0, kLastColumn);
         if (entry == map_[at(i)]) continue;
         map_[at(i)] = entry;
-        if (mapMode_) update(columnRect(i));
+        if (mapMode_) updatePanel(columnRect(i));
     }
 }
 
 void SpectrumDisplay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, Skin::pixmap(SkinImage::SpectrumBackground, devicePixelRatioF()));
+    const qreal ratio = beginPanelPaint(painter);
+    painter.drawPixmap(0, 0, Skin::pixmap(SkinImage::SpectrumBackground, ratio));
     for (int i = 0; i < kChannels; ++i) {
         if (mapMode_) {
             painter.fillRect(markAt(i, mapRow(map_[at(i)])), i == selected_ ? kRed : kYellow);
@@ -100,6 +109,14 @@ void SpectrumDisplay::paintEvent(QPaintEvent*) {
         }
         for (int n = 0; n < shownDashes_[at(i)]; ++n) painter.fillRect(markAt(i, 84 - 2 * n), kYellow);
         painter.fillRect(markAt(i, shownPeakRow_[at(i)]), kRed);
+    }
+    if (!status_.isEmpty()) {
+        QFont font = painter.font();
+        font.setPixelSize(10);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(kStatusColour);
+        painter.drawText(statusRect(), Qt::AlignCenter, status_);
     }
 }
 
@@ -109,11 +126,11 @@ void SpectrumDisplay::mousePressEvent(QMouseEvent* event) {
         return;
     }
     // A click beside the columns takes the nearest one.
-    const int column = std::clamp((event->position().toPoint().x() - 17) / 8, 0, kLastColumn);
+    const int column = std::clamp((panelPoint(event->position()).x() - 17) / 8, 0, kLastColumn);
     editing_ = true;
     if (column != selected_) {
-        update(columnRect(selected_));
-        update(columnRect(column));
+        updatePanel(columnRect(selected_));
+        updatePanel(columnRect(column));
         selected_ = column;
     }
     event->accept();
@@ -124,7 +141,7 @@ void SpectrumDisplay::mouseMoveEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    editAt(event->position().toPoint().y());
+    editAt(panelPoint(event->position()).y());
     event->accept();
 }
 
@@ -142,6 +159,6 @@ void SpectrumDisplay::editAt(int y) {
     const int entry = std::clamp((86 - y) / 4, 0, kLastColumn);
     if (entry == map_[at(selected_)]) return;
     map_[at(selected_)] = entry;
-    update(columnRect(selected_));
+    updatePanel(columnRect(selected_));
     Q_EMIT mapEdited();
 }

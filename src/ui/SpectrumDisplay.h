@@ -2,7 +2,9 @@
 
 #include "engine/Engine.h"
 
-#include <QWidget>
+#include "ui/PanelWidget.h"
+
+#include <QString>
 #include <array>
 
 // The 178 x 102 display in the middle of the panel. In spectrum mode it shows the modulator's
@@ -13,7 +15,7 @@
 // The display keeps its own copy of the channel map; updateSpectrum() hands it back to the
 // caller every time, so an edit reaches the engine with the next spectrum update.
 // Thread: window.
-class SpectrumDisplay : public QWidget {
+class SpectrumDisplay : public PanelWidget {
     Q_OBJECT
 
 public:
@@ -41,7 +43,11 @@ public:
     static int dashCount(float bar);
     static int peakRow(float peak);
 
-    QSize sizeHint() const override;
+    // A line across the top of the display that says what is wrong with the sound (no
+    // sound card, underruns, a lost server), where a player looks; empty: all is well.
+    void setStatus(const QString& text);
+    const QString& status() const { return status_; }
+    static QRect statusRect();
 
 Q_SIGNALS:
     // The user changed an entry of the map with the mouse.
@@ -67,4 +73,5 @@ private:
     bool mapMode_ = false;
     int selected_ = 0;
     bool editing_ = false;
+    QString status_;
 };

@@ -18,13 +18,8 @@ constexpr int kThumbCentre = 11;
 } // namespace
 
 ValueSlider::ValueSlider(ControlModel& model, int index, QWidget* parent)
-    : QWidget(parent), model_(model), index_(index), tall_(PanelLayout::isTallSlider(index)),
+    : PanelWidget(PanelLayout::sliderRect(index), parent), model_(model), index_(index), tall_(PanelLayout::isTallSlider(index)),
       seenChanges_(model.sliderChanges(index)), shownValue_(model.slider(index)) {
-    setFixedSize(PanelLayout::sliderSize(index));
-}
-
-QSize ValueSlider::sizeHint() const {
-    return PanelLayout::sliderSize(index_);
 }
 
 QRect ValueSlider::thumbRectAt(int value) const {
@@ -39,7 +34,7 @@ QRect ValueSlider::lampRect() const {
 void ValueSlider::setLamp(bool on) {
     if (on == lamp_) return;
     lamp_ = on;
-    update(lampRect());
+    updatePanel(lampRect());
 }
 
 void ValueSlider::refresh() {
@@ -48,14 +43,14 @@ void ValueSlider::refresh() {
     seenChanges_ = changes;
     const int now = model_.slider(index_);
     if (now == shownValue_) return;
-    update(thumbRectAt(shownValue_).united(thumbRectAt(now)));
+    updatePanel(thumbRectAt(shownValue_).united(thumbRectAt(now)));
     shownValue_ = now;
 }
 
 void ValueSlider::paintEvent(QPaintEvent*) {
-    const qreal ratio = devicePixelRatioF();
     const SkinImageInfo& track = skinImageInfo(tall_ ? SkinImage::TallTrack : SkinImage::ShortTrack);
     QPainter painter(this);
+    const qreal ratio = beginPanelPaint(painter);
     painter.drawPixmap(0, 0, Skin::pixmap(track.image, ratio));
     // The window is 18 rows taller than the track; the foot closes the scale there.
     painter.drawPixmap(0, track.height, Skin::pixmap(SkinImage::TrackFoot, ratio));
@@ -84,8 +79,9 @@ void ValueSlider::mousePressEvent(QMouseEvent* event) {
     }
     // Qt keeps sending this widget the mouse until the release, wherever the pointer goes.
     pressButton_ = button;
-    const QPoint at = event->position().toPoint();
-    lastY_ = at.y();
+    const QPoint at = panelPoint(event->position());
+    grabY_ = at.y();
+    grabValue_ = value();
     dragging_ = thumbRect().contains(at);
     event->accept();
 }
@@ -96,9 +92,11 @@ void ValueSlider::mouseMoveEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    const int y = event->position().toPoint().y();
-    const int newValue = value() + (lastY_ - y); // upward increases
-    lastY_ = y;
+    // Measured from where the thumb was taken, not from the last move: a pointer that went
+    // on past an end has to come back to the thumb before the thumb moves again, and so
+    // the thumb is under the pointer again whenever it moves.
+    const int y = panelPoint(event->position()).y();
+    const int newValue = std::clamp(grabValue_ + (grabY_ - y), 0, range() - 1); // upward increases
     requestValue(newValue, held & Qt::RightButton ? SlaveMode::Tilt : SlaveMode::Parallel);
     event->accept();
 }
@@ -113,5 +111,5 @@ void ValueSlider::mouseReleaseEvent(QMouseEvent* event) {
     pressButton_ = Qt::NoButton;
     dragging_ = false;
     event->accept();
-    if (jump) requestValue(range() - event->position().toPoint().y() + kThumbCentre + 7, mode);
+    if (jump) requestValue(range() - panelPoint(event->position()).y() + kThumbCentre + 7, mode);
 }

@@ -3,7 +3,8 @@
 #include "core/ControlModel.h"
 #include "core/SlaveMode.h"
 
-#include <QWidget>
+#include "ui/PanelWidget.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -12,13 +13,14 @@
 // indices 0..17 are the tall channel sliders (range 128), 18..24 the short parameter sliders
 // (range 64).
 //
-// The mouse: a press on the thumb drags it one value per pixel; a press anywhere else jumps
+// The mouse: a press on the thumb drags it one value per pixel, the thumb staying under the
+// pointer (past an end it waits there until the pointer comes back); a press anywhere else jumps
 // the thumb's centre to where the button is released. The right button does the same but
 // asks the other channel sliders to tilt around this one instead of following in parallel.
 // Every new value goes through the move callback, which the window points at the dispatcher
 // (channel sliders) or the model (parameter sliders).
 // Thread: window.
-class ValueSlider : public QWidget {
+class ValueSlider : public PanelWidget {
     Q_OBJECT
 
 public:
@@ -46,8 +48,6 @@ public:
     // the value moved since the last look, and nothing otherwise.
     void refresh();
 
-    QSize sizeHint() const override;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -68,5 +68,6 @@ private:
 
     Qt::MouseButton pressButton_ = Qt::NoButton; // the button of the press under way
     bool dragging_ = false;                      // that press began on the thumb
-    int lastY_ = 0;
+    int grabY_ = 0;     // where the pointer took the thumb
+    int grabValue_ = 0; // and the value then
 };

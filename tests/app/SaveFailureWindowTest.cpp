@@ -28,6 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kOld = "old contents\n";
+// A session cut short after its first line: still read as one at start, so it stays.
+const std::string kOldSession = "0 64\n";
 
 std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,7 +49,8 @@ protected:
         session = folder / "session.set";
         settings = folder / "sound.set";
         take = folder / "take.wav";
-        for (const fs::path& p : {session, settings, take}) std::ofstream(p, std::ios::binary) << kOld;
+        for (const fs::path& p : {settings, take}) std::ofstream(p, std::ios::binary) << kOld;
+        std::ofstream(session, std::ios::binary) << kOldSession;
     }
     void TearDown() override {
         window.reset();
@@ -129,7 +132,7 @@ TEST_F(WindowSaveFailure, TheSessionOnAFullDiskSaysWhyOnceAtCloseAndKeepsTheOldF
     }
     EXPECT_EQ(script.messages, std::vector<std::string>{"The session could not be saved: cannot write " +
                                                         session.string() + ": File too large"});
-    EXPECT_EQ(readText(session), kOld);
+    EXPECT_EQ(readText(session), kOldSession);
 }
 
 TEST_F(WindowSaveFailure, TheSessionInAReadOnlyFolderSaysWhyOnceAtCloseAndKeepsTheOldFile) {
@@ -142,7 +145,7 @@ TEST_F(WindowSaveFailure, TheSessionInAReadOnlyFolderSaysWhyOnceAtCloseAndKeepsT
     EXPECT_EQ(script.messages,
               std::vector<std::string>{"The session could not be saved: cannot create a file in " +
                                        folder.string() + ": Permission denied"});
-    EXPECT_EQ(readText(session), kOld);
+    EXPECT_EQ(readText(session), kOldSession);
 }
 
 TEST_F(WindowSaveFailure, ARecordingOnAFullDiskSaysSoOnceAndStaysForAnotherTry) {

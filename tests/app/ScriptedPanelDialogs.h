@@ -5,6 +5,7 @@
 #include "midi/MidiDeviceChooser.h"
 #include "midi/MidiDeviceSettings.h"
 
+#include <QApplication>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -20,12 +21,21 @@ public:
     struct Script {
         std::deque<bool> questions;
         std::vector<std::string> questionsAsked;
+        std::deque<SaveAnswer> saveAnswers3;
+        std::deque<std::optional<int>> zooms;
+        std::vector<std::string> openTitles;
+        // Runs while a file dialog or the rate dialog is up: what the panel shows meanwhile.
+        std::function<void()> whileDialogIsUp;
         std::vector<std::string> messages;
         std::deque<std::optional<std::filesystem::path>> openAnswers, saveAnswers;
         std::deque<std::optional<SourceChoice>> sources;
         std::deque<std::optional<SaveRate>> rates;
-        // The sound-card dialog: the list positions to choose, or nothing for Escape.
+        // The sound-card dialog: the list positions to choose, or nothing for Escape;
+        // kReturn presses OK on what the dialog shows.
         std::deque<std::optional<SoundCardChoice>> soundCards;
+        // What it showed when it opened, each time.
+        std::vector<SoundCardChoice> soundCardsShown;
+        std::vector<std::vector<std::string>> soundCardOutputs;
         // Runs while the sound-card dialog is up, after its lists were made.
         std::function<void()> whileSoundCardDialogIsUp;
         // Runs while a message box is up, after its text was recorded: what the user or a
@@ -39,7 +49,21 @@ public:
             midiChoice;
     };
 
+    static constexpr SoundCardChoice kReturn{-1, -1, -1, false};
+
     explicit ScriptedPanelDialogs(Script& script) : s_(script) {}
+
+    SaveAnswer askToSave(const std::string& text) override {
+        s_.questionsAsked.push_back(text);
+        if (s_.saveAnswers3.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return SaveAnswer::Cancel;
+        }
+        const SaveAnswer answer = s_.saveAnswers3.front();
+        s_.saveAnswers3.pop_front();
+        return answer;
+    }
+    std::optional<int> chooseZoom(const QPoint&, int) override { return take(s_.zooms, "zoom menu"); }
 
     bool question(const std::string& text) override {
         s_.questionsAsked.push_back(text);
@@ -55,21 +79,33 @@ public:
         s_.messages.push_back(text);
         if (s_.whileMessageIsUp) s_.whileMessageIsUp();
     }
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::string&) override {
+    std::optional<std::filesystem::path> openFile(const std::string& title, const std::string&) override {
+        s_.openTitles.push_back(title);
+        dialogIsUp();
         return take(s_.openAnswers, "open-file dialog");
     }
     std::optional<std::filesystem::path> saveFile(const std::string&, const std::string&) override {
+        dialogIsUp();
         return take(s_.saveAnswers, "save-file dialog");
     }
     std::optional<SourceChoice> selectSource(const std::string&) override { return take(s_.sources, "source dialog"); }
-    std::optional<SaveRate> selectSaveRate() override { return take(s_.rates, "rate dialog"); }
+    std::optional<SaveRate> selectSaveRate() override {
+        dialogIsUp();
+        return take(s_.rates, "rate dialog");
+    }
     bool soundCard(SoundCardDialog& model) override {
         model.open();
+        s_.soundCardsShown.push_back({model.inputSelection, model.outputSelection, model.slider, model.sixteenBit});
+        s_.soundCardOutputs.push_back(model.outputList());
         if (s_.whileSoundCardDialogIsUp) s_.whileSoundCardDialogIsUp();
         const auto answer = take(s_.soundCards, "sound-card dialog");
         if (!answer) {
             model.escape();
             return false;
+        }
+        if (answer->outputChoice < 0) {
+            model.ok();
+            return true;
         }
         model.inputSelection = answer->inputChoice;
         model.outputSelection = answer->outputChoice;
@@ -89,6 +125,11 @@ public:
     }
 
 private:
+    void dialogIsUp() {
+        // What the panel would paint while the dialog's event loop runs.
+        QApplication::processEvents();
+        if (s_.whileDialogIsUp) s_.whileDialogIsUp();
+    }
     template <typename T>
     std::optional<T> take(std::deque<std::optional<T>>& answers, const char* what) {
         if (answers.empty()) {

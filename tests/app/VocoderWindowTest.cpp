@@ -7,9 +7,12 @@
 #include "app/VocoderApp.h"
 #include "app/VocoderWindow.h"
 #include "session/SettingsFile.h"
+#include "ui/Skin.h"
 #include "ui/SpectrumDisplay.h"
 #include "ui/ValueSlider.h"
 #include "WindowDriving.h"
+
+#include <QContextMenuEvent>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,6 +68,7 @@ protected:
         VocoderWindow::Options options;
         options.sessionFile = session;
         options.manual = folder / "manual.html";
+        options.preferences = folder / "preferences";
         window = std::make_unique<VocoderWindow>(options, std::make_unique<ScriptedPanelDialogs>(script));
         window->show();
         return *window;
@@ -273,6 +277,191 @@ TEST_F(Window, HelpOpensTheManualAndLibraryErrorsShowTheirBox) {
               "\n\nErrMode=NSP_ErrorModeParent\n\nContinue?");
 }
 
+// ---- What a player meets first ---------------------------------------------------------------
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool sameFace(BitmapButton& a, BitmapButton& b) { return a.grab().toImage() == b.grab().toImage(); }
+
+TEST_F(Window, TheSoundCardDialogOffersTheLastDevicesAgainAndThePanelSaysWhenThereAreNone) {
+    {
+        VocoderWindow& w = open();
+        EXPECT_EQ(w.display().status(), "NO SOUND CARD"); // not only in a tooltip
+        script.soundCards.push_back(internalClock());
+        QTest::keyClick(&w, Qt::Key_S);
+        runFor(100);
+        ASSERT_NE(w.device(), nullptr);
+        EXPECT_EQ(w.display().status(), "");
+        EXPECT_NE(fileText(folder / "preferences").find("output=No sound card (internal clock)\n"), std::string::npos);
+        script.questions.push_back(true);
+        ASSERT_TRUE(closeWindow());
+        window.reset();
+    }
+    // The next run offers the same device and buffers, so Return plays at once.
+    VocoderWindow& w = open();
+    script.soundCards.push_back(ScriptedPanelDialogs::kReturn);
+    click(control::AudioSettings);
+    ASSERT_EQ(script.soundCardsShown.size(), 2u);
+    EXPECT_EQ(script.soundCardsShown[1].outputChoice, internalClock().outputChoice);
+    EXPECT_EQ(script.soundCardsShown[1].bufferSlider, 8);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_TRUE(w.device()->running());
+    // A deliberate None is kept too, and said on the panel.
+    SoundCardChoice none;
+    script.soundCards.push_back(none);
+    click(control::AudioSettings);
+    EXPECT_EQ(w.display().status(), "NO SOUND CARD");
+    script.soundCards.push_back(ScriptedPanelDialogs::kReturn);
+    click(control::AudioSettings);
+    EXPECT_EQ(script.soundCardsShown.back().outputChoice, 0);
+}
+
+TEST_F(Window, ClosingWithATakeNeverSavedAsksToSaveItAndTheSessionStartsNoRecording) {
+    const fs::path out = folder / "take.wav";
+    {
+        VocoderWindow& w = open();
+        script.soundCards.push_back(internalClock());
+        click(control::AudioSettings);
+        click(control::Rec);
+        runFor(200);
+        script.questions.push_back(true);
+        script.saveAnswers3.push_back(PanelDialogs::SaveAnswer::Cancel);
+        EXPECT_FALSE(closeWindow());
+        EXPECT_EQ(script.questionsAsked.back(), "The recording has not been saved. Save it before QUORVEL closes?");
+        ASSERT_TRUE(w.take());
+        script.questions.push_back(true);
+        script.saveAnswers3.push_back(PanelDialogs::SaveAnswer::Save);
+        script.rates.push_back(SaveRate::Rate11025);
+        script.saveAnswers.push_back(out);
+        EXPECT_TRUE(closeWindow());
+        EXPECT_GT(fs::file_size(out), 46u + 10 * 256);
+        window.reset();
+    }
+    // The session was written with REC lit; it comes back dark, with no take growing.
+    VocoderWindow& w = open();
+    EXPECT_FALSE(w.core().controls.litControl(control::Rec));
+    EXPECT_FALSE(w.core().state.recordOn);
+    EXPECT_EQ(w.take(), nullptr);
+    // A take saved since it was made needs no question.
+    script.soundCards.push_back(ScriptedPanelDialogs::kReturn);
+    click(control::AudioSettings);
+    click(control::Rec);
+    runFor(100);
+    script.rates.push_back(SaveRate::Rate11025);
+    script.saveAnswers.push_back(out);
+    click(control::Save);
+    runFor(50);
+    script.questions.push_back(true);
+    EXPECT_TRUE(closeWindow());
+    EXPECT_EQ(script.questionsAsked.back(), "Do you really want to stop having fun?");
+}
+
+TEST_F(Window, SaveAndLoadDarkenTheirLampsBeforeTheirDialogsAndLoadSaysWhichFileItWants) {
+    VocoderWindow& w = open();
+    auto button = [&](ControlId id) -> BitmapButton& { return w.button(buttonIndexOf(id)); };
+    click(control::RepeatModulator);
+    ASSERT_FALSE(sameFace(button(control::RepeatModulator), button(control::RepeatCarrier)));
+    std::vector<bool> darkDuringDialogs;
+    script.whileDialogIsUp = [&] {
+        darkDuringDialogs.push_back(sameFace(button(control::RepeatModulator), button(control::RepeatCarrier)) &&
+                                    sameFace(button(control::Rec), button(control::RepeatCarrier)));
+    };
+    script.openAnswers = {std::nullopt, std::nullopt};
+    click(control::Load);
+    EXPECT_EQ(script.openTitles,
+              (std::vector<std::string>{"Select the Carrier WAV File", "Select the Modulator WAV File"}));
+
+    script.soundCards.push_back(internalClock());
+    click(control::AudioSettings);
+    click(control::Rec);
+    runFor(100);
+    ASSERT_FALSE(sameFace(button(control::Rec), button(control::RepeatCarrier)));
+    script.rates.push_back(std::nullopt);
+    click(control::Save);
+    EXPECT_EQ(darkDuringDialogs, std::vector<bool>(3, true));
+}
+
+TEST_F(Window, AFileThatIsNoSettingsFileChangesNothingAndADamagedSessionIsKeptAside) {
+    const std::string damaged = "RIFF\x24\x08\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\n1 2 3\n";
+    std::ofstream(session, std::ios::binary) << damaged;
+    std::ofstream(folder / "voice.wav", std::ios::binary) << damaged;
+    VocoderWindow& w = open();
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "The session file " + session.string() +
+                                      " is damaged, so QUORVEL starts from the start values.\nThe damaged file is "
+                                      "kept as " + session.string() + ".damaged.");
+    EXPECT_FALSE(fs::exists(session));
+    EXPECT_EQ(fileText(session.string() + ".damaged"), damaged);
+    EXPECT_TRUE(w.core().controls.litControl(control::InputMR)); // the start values
+
+    // A cancelled LSet first: the banks follow the sliders at every command.
+    script.openAnswers.push_back(std::nullopt);
+    click(control::LoadSettings);
+    const std::string before = settingsText(w.core());
+    script.openAnswers.push_back(folder / "voice.wav");
+    click(control::LoadSettings);
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_EQ(script.messages[1], "\"voice.wav\" is not a settings file, so nothing was changed.");
+    EXPECT_EQ(settingsText(w.core()), before);
+
+    script.questions.push_back(true);
+    EXPECT_TRUE(closeWindow());
+    EXPECT_TRUE(fs::exists(session)); // a new one beside the damaged one
+    EXPECT_EQ(fileText(session.string() + ".damaged"), damaged);
+}
+
+TEST_F(Window, ThePanelOffersNoMaximiseAndZoomsFromItsMenuCrispFromTheDoubleSkin) {
+    {
+        VocoderWindow& w = open();
+        EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        script.zooms.push_back(200);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), w.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&w, &menu);
+        EXPECT_EQ(w.size(), QSize(1280, 960));
+        EXPECT_EQ(w.button(0).geometry(), QRect(640, 40, 48, 38));
+        EXPECT_EQ(w.display().geometry(), QRect(520, 194, 356, 204));
+        // Every pixel of a lamp is the double-size picture's own, not a blown-up small one.
+        const QImage face = w.button(1).grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage skin = Skin::pixmap(SkinImage::PushFace, 2.0).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(face.size(), skin.size());
+        int differing = 0;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                differing += qAlpha(skin.pixel(x, y)) == 255 && face.pixel(x, y) != skin.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+        // The mouse works in the panel's own pixels: 10 screen pixels up are 5 values.
+        ValueSlider& s = w.slider(18);
+        const int start = s.value();
+        const QPoint thumb = PanelWidget::scaled(s.thumbRect(), 2.0).center();
+        QTest::mousePress(&s, Qt::LeftButton, {}, thumb);
+        QTest::mouseMove(&s, thumb - QPoint(0, 10));
+        QTest::mouseRelease(&s, Qt::LeftButton, {}, thumb - QPoint(0, 10));
+        EXPECT_EQ(w.core().controls.slider(18), start + 5);
+        script.questions.push_back(true);
+        ASSERT_TRUE(closeWindow());
+        window.reset();
+    }
+    EXPECT_NE(fileText(folder / "preferences").find("zoom=200\n"), std::string::npos);
+    VocoderWindow& w = open();
+    EXPECT_EQ(w.zoomPercent(), 200);
+    EXPECT_EQ(w.size(), QSize(1280, 960));
+}
+
+TEST_F(Window, InMapModeTheDisplaysHeadingChanges) {
+    VocoderWindow& w = open();
+    const QRect heading = PanelLayout::kDisplayHeadingArea;
+    const QImage spectrum = w.grab(heading).toImage();
+    click(control::DisplayMode);
+    ASSERT_TRUE(w.display().mapMode());
+    EXPECT_NE(w.grab(heading).toImage(), spectrum);
+    click(control::DisplayMode);
+    EXPECT_EQ(w.grab(heading).toImage(), spectrum);
+}
+
 TEST_F(Window, AFailedSessionSaveIsReportedOnce) {
     VocoderWindow::Options options;
     options.sessionFile = folder / "plain-file" / "session.set";
@@ -339,6 +528,7 @@ TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) 
     for (int waited = 0; waited < 10000 && lostCount() == 0; waited += 100) runFor(100);
     runFor(300);
     EXPECT_EQ(lostCount(), 1);
+    EXPECT_EQ(w.display().status(), "SOUND CARD LOST");
     EXPECT_EQ(w.device(), nullptr);
     ASSERT_TRUE(w.take());
     EXPECT_GE(w.take()->left.size(), recorded);
@@ -354,6 +544,22 @@ TEST_F(Window, ALostSoundServerIsReportedOnceTheTakeIsKeptAndAudioOpensANewOne) 
     EXPECT_EQ(script.messages.size(), 1u);
     // The stream is closed before the server stops, for the same reason.
     window.reset();
+}
+
+// A first run offers the running JACK server, so Return plays through it.
+TEST_F(Window, AFirstRunOffersARunningJackServer) {
+    PrivateJackServer server;
+    VocoderWindow& w = open();
+    script.soundCards.push_back(ScriptedPanelDialogs::kReturn);
+    click(control::AudioSettings);
+    ASSERT_EQ(script.soundCardsShown.size(), 1u);
+    const SoundCardChoice shown = script.soundCardsShown[0];
+    EXPECT_EQ(script.soundCardOutputs[0][std::size_t(shown.outputChoice)], "JACK: system");
+    EXPECT_GT(shown.inputChoice, 0);
+    ASSERT_NE(w.device(), nullptr);
+    EXPECT_TRUE(w.device()->running());
+    EXPECT_EQ(w.display().status(), "");
+    window.reset(); // before the server stops
 }
 
 TEST_F(Window, ADeviceThatVanishesWhileTheDialogIsUpIsReportedOnceAndTheProgramCarriesOn) {

@@ -88,33 +88,69 @@ TEST(WaveDuplexDevice, WithNoInputTheOutputAloneAsksItsSourceForEveryBlockAfterI
 
 namespace {
 
-TEST(SoundCardDialogModel, EveryOpeningStartsFromNoneWithThirtySixBuffersAndTheBoxClear) {
+TEST(SoundCardDialogModel, OpensOnTheLastOksDevicesByNameOrElseOnTheSystemsDefault) {
     const AudioDeviceCatalog catalog = AudioDeviceCatalog::internalClockOnly();
     SoundCardDialog dialog(catalog);
-    EXPECT_EQ(dialog.results().outputChoice, 0); // before any OK: None, None, 0, 8-bit
-    EXPECT_EQ(dialog.results().bufferSlider, 0);
-    dialog.open();
+    dialog.open(); // nothing chosen ever: the default, and Escape would play it
     EXPECT_EQ(dialog.inputList(), std::vector<std::string>{"None"});
     EXPECT_EQ(dialog.outputList(), (std::vector<std::string>{"None", AudioDeviceCatalog::kInternalClockName}));
-    dialog.outputSelection = 1;
+    EXPECT_EQ(dialog.outputSelection, 1);
+    EXPECT_EQ(dialog.slider, 36);
+    dialog.escape();
+    EXPECT_EQ(dialog.results().outputChoice, 1);
+    dialog.outputSelection = 0;
     dialog.slider = 12;
     dialog.sixteenBit = true;
     dialog.ok();
-    EXPECT_EQ(dialog.results().outputChoice, 1);
-    EXPECT_EQ(dialog.results().bufferSlider, 12);
-    EXPECT_TRUE(dialog.results().sixteenBit);
-
-    dialog.open();
-    EXPECT_EQ(dialog.outputSelection, 0);
-    EXPECT_EQ(dialog.slider, 36);
-    EXPECT_FALSE(dialog.sixteenBit);
-    dialog.outputSelection = 0;
-    dialog.escape(); // Escape keeps the last OK's results
-    EXPECT_EQ(dialog.results().outputChoice, 1);
-    dialog.open();
-    dialog.ok(); // OK at once chooses an inert device
     EXPECT_EQ(dialog.results().outputChoice, 0);
-    EXPECT_EQ(dialog.results().bufferSlider, 36);
+    EXPECT_EQ(dialog.memory().output, "None");
+
+    dialog.open(); // a deliberate None stays None
+    EXPECT_EQ(dialog.outputSelection, 0);
+    EXPECT_EQ(dialog.slider, 12);
+    EXPECT_TRUE(dialog.sixteenBit);
+
+    // Another run's choice by names: found where the devices now are, or the default for one
+    // that has gone (with no input to go with the stand-in).
+    auto device = [](std::string name, AudioBackend backend, std::string deviceName) {
+        AudioDeviceEntry entry;
+        entry.name = std::move(name);
+        entry.backend = backend;
+        entry.deviceName = std::move(deviceName);
+        return entry;
+    };
+    const AudioDeviceEntry jack = device("JACK: system", AudioBackend::Jack, "system");
+    AudioDeviceEntry pulse = device("PulseAudio: Built-in", AudioBackend::Pulse, "Built-in");
+    pulse.isDefault = true;
+    const AudioDeviceEntry alsa = device("ALSA: default", AudioBackend::Alsa, "default");
+    const AudioDeviceEntry clock = device(AudioDeviceCatalog::kInternalClockName, AudioBackend::InternalClock, "");
+    struct Row {
+        std::vector<AudioDeviceEntry> devices;
+        std::string rememberedOutput;
+        int output, input;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{alsa, pulse, jack}, "", 3, 3},
+             {{alsa, pulse}, "", 2, 2},
+             {{alsa}, "", 1, 1},
+             {{alsa, pulse, jack}, "ALSA: default", 1, 1},
+             {{alsa, jack}, "PulseAudio: Built-in", 2, 2},
+         }) {
+        std::vector<AudioDeviceEntry> outputs = row.devices;
+        outputs.push_back(clock);
+        const AudioDeviceCatalog some = AudioDeviceCatalog::of(row.devices, outputs);
+        SoundCardDialog later(some);
+        later.remember({row.rememberedOutput.empty() ? "" : row.rememberedOutput, row.rememberedOutput, 1, false});
+        later.open();
+        EXPECT_EQ(later.outputSelection, row.output) << row.rememberedOutput << " of " << row.devices.size();
+        EXPECT_EQ(later.inputSelection, row.input) << row.rememberedOutput << " of " << row.devices.size();
+    }
+    const AudioDeviceCatalog none = AudioDeviceCatalog::internalClockOnly();
+    SoundCardDialog bare(none);
+    bare.remember({"JACK: system", "JACK: system", 1, false});
+    bare.open();
+    EXPECT_EQ(bare.outputSelection, 1); // the internal clock
+    EXPECT_EQ(bare.inputSelection, 0);
 }
 
 } // namespace

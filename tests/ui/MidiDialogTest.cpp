@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include "ui/DialogTitle.h"
 #include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
@@ -50,12 +51,14 @@ void pressEscape(QWidget* widget) {
 
 struct BoxSeen {
     QString title, text;
+    bool wholeTitleFits = false;
 };
 
 // Closes the next message box and keeps what it said.
 void acceptMessageBox(BoxSeen& seen) {
     whenModal<QMessageBox>([&seen](QMessageBox* box) {
-        seen = {box->windowTitle(), box->text()};
+        seen = {box->windowTitle(), box->text(),
+                box->width() >= DialogTitle::widthFor(box->windowTitle(), box->font())};
         box->accept();
     });
 }
@@ -104,7 +107,8 @@ TEST_F(AssignmentDialog, OpensWithEachSlotsControlSelectedAndItsControllerInTheB
     EXPECT_EQ(dialog.controlList(0)->itemText(kControlCount - 1), "Audio Settings Button");
     for (int row = 0; row < kMidiSlotCount; ++row) {
         const MidiAssignment& slot = table[static_cast<std::size_t>(row)];
-        EXPECT_EQ(dialog.controlList(row)->currentIndex(), slot.control) << "row " << row;
+        // A slot never assigned shows "Off", not an empty list.
+        EXPECT_EQ(dialog.controlList(row)->currentIndex(), std::max(slot.control, 0)) << "row " << row;
         EXPECT_EQ(dialog.controllerBox(row)->text(), QString::number(slot.controller));
     }
 }
@@ -114,6 +118,7 @@ TEST_F(AssignmentDialog, Controller122IsRefusedWithTheRangeMessageAndTheBoxTakes
     const BoxSeen seen = okWith(6, "122");
     EXPECT_EQ(seen.text, "Please enter an integer between 0 and 121.");
     EXPECT_EQ(seen.title, kTitle);
+    EXPECT_TRUE(seen.wholeTitleFits);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.focusWidget(), dialog.controllerBox(6));
     EXPECT_TRUE(sameTable(dialog.table(), table));
@@ -201,6 +206,13 @@ TEST_F(DeviceDialog, OpensWithNoneSelectedInBothDeviceListsAndTheStoredChannels)
         EXPECT_EQ(d->outputChannel()->currentText(), "OFF");
         d->okButton()->click();
     });
+    // The program's first opening: no output channel chosen yet reads "OFF", not blank.
+    settings.outChannel = -1;
+    run([](MidiDeviceDialog* d) {
+        EXPECT_EQ(d->outputChannel()->currentText(), "OFF");
+        d->okButton()->click();
+    });
+    EXPECT_EQ(settings.outChannel, 16);
 }
 
 TEST_F(DeviceDialog, OkStoresThePositionsOfAllFourLists) {

@@ -53,7 +53,7 @@ QImage paintPanel(const ControlModel& model, qreal ratio = 1.0) {
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    PanelPainter().paint(painter, model);
+    PanelPainter().paint(painter, model, false, ratio);
     return image;
 }
 
@@ -126,6 +126,33 @@ TEST_F(Panel, TheSectionTitlesArePainted) {
     const QImage image = paintPanel(core.controls);
     EXPECT_GT(captionPixelsIn(image, QRect(262, 84, 160, 11)), 40);
     EXPECT_GT(captionPixelsIn(image, QRect(260, 204, 100, 11)), 40);
+}
+
+// "CGain" and "MGain", "ETime" and "Regen" must not read as one word, whatever width the
+// font has; and a channel's frequency must not read as the caption of the button above it.
+TEST_F(Panel, NeighbouringCaptionsLeaveAGapAndNoFrequencySitsUnderAButton) {
+    const PanelPainter painter;
+    auto text = [](std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); };
+    for (int b = 0; b + 1 < kButtonCount; ++b) {
+        const QPoint here = PanelLayout::buttonCaptionOrigin(b);
+        const QPoint next = PanelLayout::buttonCaptionOrigin(b + 1);
+        if (here.y() != next.y() || next.x() - here.x() != 31) continue;
+        EXPECT_LT(here.x() + painter.captionWidth(text(core.controls.caption(b))), next.x())
+            << core.controls.caption(b) << core.controls.caption(b + 1);
+    }
+    for (int s = 0; s + 1 < kSliderCount; ++s) {
+        const QPoint here = PanelLayout::sliderNameOrigin(s);
+        const QPoint next = PanelLayout::sliderNameOrigin(s + 1);
+        if (here.y() != next.y()) continue;
+        EXPECT_LT(here.x() + painter.captionWidth(text(controlInfo(controlIdOfSlider(s)).label)), next.x()) << s;
+    }
+    for (int s = 0; s < kChannels; ++s) {
+        // Nothing but its own slider within a line's height above the name.
+        const QRect name(PanelLayout::sliderNameOrigin(s), QSize(30, 12));
+        const QRect above = name.translated(0, -12);
+        for (int b = 0; b < kButtonCount; ++b)
+            EXPECT_FALSE(PanelLayout::buttonRect(b).intersects(above.united(name))) << s << " " << b;
+    }
 }
 
 // ---- The skin -------------------------------------------------------------------------------

@@ -1,4 +1,8 @@
+#include "ui/DialogTitle.h"
+#include "ui/MidiAssignmentDialog.h"
+#include "ui/MidiDeviceDialog.h"
 #include "ui/SampleRateDialog.h"
+#include "ui/SoundCardDialogView.h"
 #include "ui/SourceSelectDialog.h"
 
 #include <QApplication>
@@ -96,6 +100,27 @@ TEST(SourceDialogTitles, NameWhichSourceIsAskedFor) {
               QStringLiteral("Select the Modulator Source"));
     EXPECT_EQ(SourceSelectDialog(SourceSelectDialog::Purpose::Carrier).windowTitle(),
               QStringLiteral("Select the Carrier Source"));
+}
+
+// No title bar may shorten a title to "Select the… er Source" or "Save File Sam…g Rate Select".
+TEST(DialogTitles, EveryDialogIsWideEnoughForItsWholeTitle) {
+    const AudioDeviceCatalog catalog = AudioDeviceCatalog::internalClockOnly();
+    SoundCardDialog model(catalog);
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    dialogs.push_back(std::make_unique<SourceSelectDialog>(SourceSelectDialog::Purpose::Modulator));
+    dialogs.push_back(std::make_unique<SourceSelectDialog>(SourceSelectDialog::Purpose::Carrier));
+    dialogs.push_back(std::make_unique<SampleRateDialog>());
+    dialogs.push_back(std::make_unique<SoundCardDialogView>(model));
+    dialogs.push_back(std::make_unique<MidiDeviceDialog>());
+    dialogs.push_back(std::make_unique<MidiAssignmentDialog>());
+    for (const auto& dialog : dialogs) {
+        dialog->show();
+        const int wanted = DialogTitle::widthFor(dialog->windowTitle(), dialog->font());
+        EXPECT_GE(dialog->width(), wanted) << dialog->windowTitle().toStdString();
+        // Wider than the font alone would make it, so the frame's buttons fit beside it.
+        EXPECT_GT(wanted, dialog->fontMetrics().horizontalAdvance(dialog->windowTitle()));
+        dialog->hide();
+    }
 }
 
 // ---- Sampling rate --------------------------------------------------------------------------

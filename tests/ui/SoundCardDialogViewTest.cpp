@@ -30,15 +30,21 @@ protected:
     SoundCardDialogView view{model};
 };
 
-TEST_F(SoundCardView, EveryShowingStartsFromNoneNoneThirtySixBuffersAndTheBoxClear) {
+TEST_F(SoundCardView, EveryShowingStartsFromTheLastChoiceOrTheDefault) {
     model.slider = 80;
     model.sixteenBit = true;
-    model.outputSelection = 1;
+    model.outputSelection = 0;
     view.show();
     EXPECT_EQ(inputs()->currentRow(), 0);
-    EXPECT_EQ(outputs()->currentRow(), 0);
+    EXPECT_EQ(outputs()->currentRow(), 1); // the only device there is
     EXPECT_EQ(buffers()->value(), SoundCardDialog::kDefaultBuffers);
     EXPECT_FALSE(sixteenBit()->isChecked());
+    view.hide();
+    model.remember({"None", "None", 80, true});
+    view.show();
+    EXPECT_EQ(outputs()->currentRow(), 0);
+    EXPECT_EQ(buffers()->value(), 80);
+    EXPECT_TRUE(sixteenBit()->isChecked());
     EXPECT_EQ(view.windowTitle(), QStringLiteral("Sound Card Device Select"));
 }
 

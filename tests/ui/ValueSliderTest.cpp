@@ -66,6 +66,26 @@ TEST_F(Sliders, MovingFurtherAtAnEndLeavesEveryChannelSliderWhereItIs) {
     EXPECT_EQ(channelPositions(), atTop);
 }
 
+// Past an end the thumb waits there and moves again only when the pointer is back on it,
+// so that the thumb stays under the pointer whenever it moves.
+TEST_F(Sliders, AThumbDraggedPastItsEndWaitsForThePointerToComeBack) {
+    ValueSlider& s = slider(kCGain);
+    const int start = core.controls.slider(kCGain);
+    const int room = s.range() - 1 - start;
+    QPoint at = s.thumbRect().center();
+    QTest::mousePress(&s, Qt::LeftButton, {}, at);
+    struct Step {
+        int up;       // pixels above the press
+        int expected; // value
+    };
+    for (const Step& step : {Step{room + 40, 63}, Step{room + 10, 63}, Step{room, 63}, Step{room - 6, 57},
+                             Step{-start - 30, 0}, Step{-start + 4, 4}}) {
+        QTest::mouseMove(&s, at - QPoint(0, step.up));
+        EXPECT_EQ(core.controls.slider(kCGain), step.expected) << step.up;
+    }
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, at - QPoint(0, -start + 4));
+}
+
 TEST_F(Sliders, ALeftDragOfChannelSliderFiveByThreeMovesEveryOtherChannelSliderByThree) {
     const std::array<int, kChannels> before = channelPositions();
     drag(slider(5), 3);
