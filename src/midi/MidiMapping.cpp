@@ -1,6 +1,6 @@
 #include "midi/MidiMapping.h"
 
-#include "midi/MidiLink.h"
+#include "midi/MidiDeviceSettings.h"
 
 namespace {
 
@@ -50,16 +50,6 @@ void MidiMapping::handleMessage(const MidiMessage& message) {
     default:
         break;
     }
-}
-
-int MidiMapping::handlePending(MidiLink& link) {
-    int handled = 0;
-    MidiMessage message;
-    while (link.takeMessage(message)) {
-        handleMessage(message);
-        ++handled;
-    }
-    return handled;
 }
 
 void MidiMapping::controlChange(int controller, int value) {

@@ -7,8 +7,6 @@
 
 #include <array>
 
-class MidiLink;
-
 // What incoming MIDI does to the panel, and what the panel echoes back. Control changes
 // drive the controls the core's 20 assignment slots name; Note On plays the internal
 // carrier's frequency; the values of assigned sliders go out again after every block.
@@ -27,8 +25,6 @@ public:
     // One incoming message. Malformed messages and everything but Control Change and
     // Note On are ignored, as are messages the input channel setting filters out.
     void handleMessage(const MidiMessage& message);
-    // Takes every message waiting in the link and handles each in order; returns how many.
-    int handlePending(MidiLink& link);
 
     // After every processed block: each slot assigned to a slider sends the slider's value
     // (parameter sliders doubled to 0..126) when it differs from the last value sent.

@@ -1,7 +1,18 @@
 # The bundle as LV2's own tools see it: lv2_validate and sord_validate find no error in its
 # Turtle files (against the LV2 schemas installed with lv2-dev), and lv2info, through lilv,
 # shows the plugin with its audio, MIDI, latency and control ports named from the panel.
-# cmake -DBUNDLE=<build>/lv2/quorvel.lv2 -P check-lv2-bundle.cmake
+# The module needs nothing the program alone uses (JACK, RtAudio, RtMidi, Qt): a host loads
+# it without them.
+# cmake -DBUNDLE=<build>/lv2/quorvel.lv2 -DOBJDUMP=objdump -P check-lv2-bundle.cmake
+
+execute_process(COMMAND ${OBJDUMP} -p ${BUNDLE}/quorvel.so OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+string(REGEX MATCHALL "NEEDED +[^\n]+" needed "${headers}")
+if(NOT rc EQUAL 0 OR NOT needed MATCHES "libc\\.so")
+  message(FATAL_ERROR "objdump cannot read the module:\n${headers}")
+endif()
+if(needed MATCHES "jack|rtaudio|rtmidi|Qt")
+  message(FATAL_ERROR "the module needs a library of the program's: ${needed}")
+endif()
 
 file(GLOB turtle ${BUNDLE}/*.ttl)
 execute_process(COMMAND lv2_validate ${turtle} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
