@@ -58,6 +58,31 @@ void HostedEngine::reset() {
     fifoFrames_ = prime_;
     const double delay = down_->delaySeconds() + up_->delaySeconds() + kWaveBufferFrames / kEngineRate;
     latency_ = static_cast<std::uint32_t>(std::lround(delay * rate_)) + static_cast<std::uint32_t>(prime_);
+    if (AirBand::hasRoomAt(rate_)) {
+        airBand_ = std::make_unique<AirBand>(rate_, latency_);
+        airIn_.assign(kChunk, 0.0f);
+        airOut_.assign(kChunk, 0.0f);
+    }
+}
+
+void HostedEngine::setAir(bool on) noexcept {
+    // What the band heard while it was off is not the sound the engine plays now.
+    if (on && !airOn_ && airBand_) airBand_->clear();
+    airOn_ = on;
+}
+
+void HostedEngine::addAir(float* outLeft, float* outRight, std::size_t frames) noexcept {
+    // The modulator as the input mode chooses it from the two inputs (L/R and M/L: left).
+    const int mode = core_.state.inputMode;
+    const std::size_t channel = mode == 0 || mode == 2 ? 0 : 1;
+    for (std::size_t i = 0; i < frames; ++i) airIn_[i] = hostFrames_[2 * i + channel] * 32768.0f;
+    const auto gain = static_cast<float>(AirBand::gainOf(core_.params, core_.filterBank.width()) / 32768.0);
+    airBand_->process(airIn_.data(), frames, gain, airOut_.data());
+    constexpr float kClip = static_cast<float>(kClipLevel / 32768.0);
+    for (std::size_t i = 0; i < frames; ++i) {
+        outLeft[i] = std::clamp(outLeft[i] + airOut_[i], -kClip, kClip);
+        outRight[i] = std::clamp(outRight[i] + airOut_[i], -kClip, kClip);
+    }
 }
 
 void HostedEngine::publishImage() noexcept {
@@ -136,6 +161,7 @@ void HostedEngine::process(const float* inLeft, const float* inRight, float* out
             outLeft[done + i] = made[2 * i];
             outRight[done + i] = made[2 * i + 1];
         }
+        if (airOn_ && airBand_) addAir(outLeft + done, outRight + done, n);
         if (converting) {
             std::copy(fifo_.begin() + long(2 * n), fifo_.begin() + long(2 * fifoFrames_), fifo_.begin());
             fifoFrames_ -= n;

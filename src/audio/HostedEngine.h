@@ -9,6 +9,7 @@
 #include "core/NullCommandHost.h"
 #include "core/VocoderCore.h"
 #include "core/WaveBuffers.h"
+#include "engine/AirBand.h"
 
 #include <atomic>
 #include <cstddef>
@@ -58,6 +59,11 @@ public:
     void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                  std::size_t frames) noexcept;
 
+    // Thread: audio. The air band on or off (off: the output is the engine's alone, bit
+    // for bit). At the engine's own rate there is no room above its band: nothing changes.
+    void setAir(bool on) noexcept;
+    bool air() const noexcept { return airOn_; }
+
     // Thread: audio. A copy of what a saved state holds, for a host that saves while the
     // passes run; made after anything changed the controls.
     void publishImage() noexcept;
@@ -79,6 +85,7 @@ private:
     // Thread: audio. Interleaved engine-rate frames through the blocks, one pass per full one.
     void engineFrames(const float* in, float* out, std::size_t frames) noexcept;
     void convertedChunk(std::size_t frames) noexcept;
+    void addAir(float* outLeft, float* outRight, std::size_t frames) noexcept;
 
     double rate_;
     VocoderCore core_;
@@ -100,6 +107,12 @@ private:
     std::size_t fifoFrames_ = 0;
     std::size_t prime_ = 0;
     std::uint32_t latency_ = kWaveBufferFrames;
+
+    // The modulator's top band at the host's rate, held back by the latency; null at rates
+    // with no room above the engine's band.
+    std::unique_ptr<AirBand> airBand_;
+    std::vector<float> airIn_, airOut_;
+    bool airOn_ = false;
 
     TripleBuffer<PanelImage> images_;
 

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -503,6 +504,53 @@ TEST(Lv2Plugin, AStateSavedAsTextRestoresTheSameSoundInAFreshInstance) {
     // The two may differ only by the random numbers the presses drew (the dither).
     EXPECT_LE(difference, 2.0 / 32768) << "the restored instance sounds as the one set by hand";
     EXPECT_GT(apart, 0.01) << "and both sound unlike a fresh one";
+}
+
+// The amplitude and phase of frequency `hz` over samples [from, from + length) (a whole
+// number of its cycles), by correlation with a complex tone.
+std::complex<double> toneIn(const Signal& s, double rate, double hz, std::size_t from, std::size_t length) {
+    std::complex<double> sum;
+    for (std::size_t n = from; n < from + length; ++n)
+        sum += double(s[n]) * std::polar(1.0, -2 * std::numbers::pi * hz * double(n) / rate);
+    return 2.0 * sum / double(length);
+}
+
+TEST(Lv2Plugin, AirAddsTheVoicesTopBandInStepWithTheRestAndNothingWhenOffOrAtTheEngineRate) {
+    auto tones = [](double rate) {
+        Signal s(static_cast<std::size_t>(rate));
+        for (std::size_t n = 0; n < s.size(); ++n)
+            s[n] = float(0.1 * std::sin(2 * std::numbers::pi * 1000 * double(n) / rate) +
+                         0.1 * std::sin(2 * std::numbers::pi * 8000 * double(n) / rate));
+        return s;
+    };
+    for (double rate : {11025.0, 48000.0}) {
+        SCOPED_TRACE(rate);
+        const Signal in = tones(rate);
+        Instance plain(rate), aired(rate);
+        for (Instance* p : {&plain, &aired}) {
+            p->set("l_r_input_mode_button", 1);
+            p->set("sibilance", 40);
+        }
+        aired.set("air", 1);
+        const Signal without = plain.process(in, in, 300).first, with = aired.process(in, in, 300).first;
+        if (rate == 11025) {
+            EXPECT_TRUE(with == without) << "no room above the engine's band at its own rate";
+            continue;
+        }
+        Signal air(in.size());
+        for (std::size_t i = 0; i < in.size(); ++i) air[i] = with[i] - without[i];
+        const auto from = std::size_t(rate / 2), length = std::size_t(rate / 10);
+        const double gain = (0.001 + 32 / 32.0) * 40 / 64.0; // modulator level, sibilance gain
+        const std::complex<double> top = toneIn(air, rate, 8000, from, length);
+        EXPECT_NEAR(std::abs(top), 0.1 * gain, 0.1 * gain * 0.02) << "8 kHz with the sibilance band's gain";
+        EXPECT_LT(std::abs(toneIn(air, rate, 1000, from, length)), 1e-4) << "nothing of the engine's band";
+        // In step with the rest: the input's tone as it was the reported latency before.
+        const double w = 2 * std::numbers::pi * 8000 / rate, latency = aired.latency();
+        const std::complex<double> source =
+            toneIn(in, rate, 8000, from - std::size_t(latency), length) * std::polar(1.0, -w * latency);
+        const double offset = std::arg(top / source) / w;
+        EXPECT_NEAR(offset, 0.0, 0.05) << "frames off the latency";
+    }
 }
 
 #if QUORVEL_COUNTS_ALLOCATIONS

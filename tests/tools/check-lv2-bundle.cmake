@@ -38,7 +38,7 @@ foreach(expected
     "Symbol: +in_left" "Symbol: +in_right" "Symbol: +out_left" "Symbol: +out_right" "Symbol: +midi_in"
     "Name: +Carrier Gain" "Name: +Channel Slider 1\n" "Name: +Channel Slider 18" "Name: +Wide Filter Button"
     "Name: +External Carrier Button" "Name: +Warp Button" "Name: +Preset 3 Button" "Symbol: +minus2_shift_button"
-    "port-props#trigger" "lv2core#toggled" "lv2core#isSideChain")
+    "Symbol: +air\n" "port-props#trigger" "lv2core#toggled" "lv2core#isSideChain")
   if(NOT info MATCHES "${expected}")
     message(FATAL_ERROR "lv2info does not show \"${expected}\":\n${info}")
   endif()

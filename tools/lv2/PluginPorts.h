@@ -50,6 +50,10 @@ inline constexpr std::array<ControlId, kControlPorts> kControls = [] {
     return ids;
 }();
 
+// After the controls: the "Air" switch, which is no control of the panel's (the settings
+// text does not hold it; the host keeps the port's value).
+inline constexpr std::uint32_t kAir = kFirstControl + static_cast<std::uint32_t>(kControlPorts);
+
 // The port's lv2:symbol, made from the control's name: "Channel Slider 1" is
 // "channel_slider_1", "-2 Shift Button" "minus2_shift_button", "0 Shift Button"
 // "_0_shift_button" (a symbol may not begin with a digit).

@@ -45,6 +45,7 @@ void QuorvelPlugin::connect(std::uint32_t port, void* data) noexcept {
     case p::OutRight: outRight_ = static_cast<float*>(data); return;
     case p::MidiIn: midiIn_ = static_cast<const LV2_Atom_Sequence*>(data); return;
     case p::Latency: latency_ = static_cast<float*>(data); return;
+    case p::kAir: air_ = static_cast<const float*>(data); return;
     default:
         if (port >= p::kFirstControl && port < p::kFirstControl + p::kControlPorts)
             controls_[port - p::kFirstControl] = static_cast<const float*>(data);
@@ -97,6 +98,7 @@ bool QuorvelPlugin::applyControls() noexcept {
 
 void QuorvelPlugin::run(std::uint32_t frames) noexcept {
     bool changed = applyControls();
+    engine_.setAir(air_ && *air_ >= 0.5f);
     std::uint32_t done = 0;
     auto playTo = [&](std::uint32_t end) {
         end = std::min(end, frames);

@@ -49,6 +49,7 @@ private:
     float* outRight_ = nullptr;
     const LV2_Atom_Sequence* midiIn_ = nullptr;
     float* latency_ = nullptr;
+    const float* air_ = nullptr;
     std::array<const float*, plugin_ports::kControlPorts> controls_{};
     // Each port's value as last acted on; the table's start values at first.
     std::array<float, plugin_ports::kControlPorts> seen_{};

@@ -122,6 +122,12 @@ bool writePlugin(const std::string& path) {
         out << " ,\n";
         controlPort(out, p::kFirstControl + static_cast<std::uint32_t>(i), p::kControls[i]);
     }
+    out << " ,\n  [\n    a lv2:InputPort , lv2:ControlPort ;\n"
+        << "    lv2:index " << p::kAir << " ;\n    lv2:symbol \"air\" ;\n    lv2:name \"Air\" ;\n"
+        << "    lv2:default 0 ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n"
+        << "    lv2:portProperty lv2:toggled ;\n"
+        << "    rdfs:comment \"Adds the voice's own band above 5.6 kHz, the top of its hiss, with the "
+           "sibilance band's gain. Off, the sound is the panel's exactly.\" ;\n  ]";
     out << " .\n";
     return bool(out.flush());
 }
