@@ -59,7 +59,12 @@ void HostedEngine::reset() {
     const double delay = down_->delaySeconds() + up_->delaySeconds() + kWaveBufferFrames / kEngineRate;
     latency_ = static_cast<std::uint32_t>(std::lround(delay * rate_)) + static_cast<std::uint32_t>(prime_);
     if (AirBand::hasRoomAt(rate_)) {
-        airBand_ = std::make_unique<AirBand>(rate_, latency_);
+        // In step with the top of the sibilance band, which the converters and the
+        // sibilance high-pass hold back longer than the low sounds the latency is made of.
+        const double meeting = LowDelayResampler::delayFor(rate_, AirBand::kMeetingHz) * 2 +
+                               (kWaveBufferFrames + AirBand::sibilanceDelay()) / kEngineRate;
+        airDelay_ = static_cast<std::size_t>(std::lround(meeting * rate_)) + prime_;
+        airBand_ = std::make_unique<AirBand>(rate_, std::max(airDelay_, AirBand::filterDelay(rate_)));
         airIn_.assign(kChunk, 0.0f);
         airOut_.assign(kChunk, 0.0f);
     }

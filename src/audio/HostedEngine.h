@@ -63,6 +63,9 @@ public:
     // for bit). At the engine's own rate there is no room above its band: nothing changes.
     void setAir(bool on) noexcept;
     bool air() const noexcept { return airOn_; }
+    // Thread: any. How many frames the air band lags the modulator: the engine path's delay
+    // where the two bands meet (0 where there is no air band).
+    std::size_t airDelayFrames() const { return airDelay_; }
 
     // Thread: audio. A copy of what a saved state holds, for a host that saves while the
     // passes run; made after anything changed the controls.
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<AirBand> airBand_;
     std::vector<float> airIn_, airOut_;
     bool airOn_ = false;
+    std::size_t airDelay_ = 0;
 
     TripleBuffer<PanelImage> images_;
 

@@ -1,7 +1,11 @@
 #include "engine/AirBand.h"
 
+#include "engine/Engine.h"
+#include "engine/FilterCoefficients.h"
+
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numbers>
 #include <stdexcept>
 
@@ -27,6 +31,23 @@ std::size_t tapCount(double rate) {
 }
 
 } // namespace
+
+double AirBand::cascadeDelay(std::span<const double> sections, double hz, double rate) {
+    const std::complex<double> z = std::polar(1.0, -2 * std::numbers::pi * hz / rate); // z^-1
+    // A polynomial c0 + c1 z^-1 + c2 z^-2 delays by Re(sum n cn z^-n / sum cn z^-n).
+    auto delayOf = [&](const double* c) {
+        const std::complex<double> value = c[0] + c[1] * z + c[2] * z * z;
+        const std::complex<double> weighted = c[1] * z + 2.0 * c[2] * z * z;
+        return (weighted / value).real();
+    };
+    double delay = 0;
+    for (std::size_t s = 0; s + 6 <= sections.size(); s += 6) delay += delayOf(&sections[s]) - delayOf(&sections[s + 3]);
+    return delay;
+}
+
+double AirBand::sibilanceDelay() {
+    return cascadeDelay(coefficients::kSibilanceHighpass, kMeetingHz, kEngineRate);
+}
 
 std::size_t AirBand::filterDelay(double rate) { return (tapCount(rate) - 1) / 2; }
 

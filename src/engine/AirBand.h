@@ -4,6 +4,7 @@
 #include "engine/FilterWidth.h"
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 // "Air": the part of the modulator above the engine's band, added to the output at the
@@ -27,6 +28,15 @@ public:
     static bool hasRoomAt(double rate) { return rate >= 2 * (kEdgeHz + 1000); }
     // The high-pass's own delay in frames at `rate`, which is part of any alignment.
     static std::size_t filterDelay(double rate);
+
+    // Where the band meets the sibilance band: the frequency whose delay through the
+    // engine's path the band is aligned with.
+    static constexpr double kMeetingHz = 5000;
+    // The group delay at `hz`, in samples at `rate`, of a cascade given as b0 b1 b2 a0 a1 a2
+    // per section (the coefficient tables' form).
+    static double cascadeDelay(std::span<const double> sections, double hz, double rate);
+    // The engine's own part of that delay: its sibilance high-pass, in engine samples.
+    static double sibilanceDelay();
 
     // `alignFrames`: how far the band lags the modulator, at least filterDelay(rate).
     AirBand(double rate, std::size_t alignFrames);
