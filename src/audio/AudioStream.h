@@ -5,6 +5,8 @@
 #include "audio/OutputRing.h"
 
 #include <memory>
+
+class LiveAir;
 #include <stdexcept>
 #include <string>
 
@@ -36,6 +38,9 @@ public:
     // Whether the callback's thread runs with real-time priority (as far as can be told
     // before it has run: what the server or the back end was asked for and granted).
     virtual bool realTime() const = 0;
+    // The air band of a stream that runs both directions in one callback at a rate with
+    // room above the engine's band; null otherwise.
+    virtual LiveAir* air() { return nullptr; }
 
     // Open a stream on a device; throw AudioDeviceError with the back end's message.
     static std::unique_ptr<AudioStream> openOutput(const AudioDeviceEntry& device, OutputRing& ring);

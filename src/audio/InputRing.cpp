@@ -20,6 +20,7 @@ void InputRing::clear() {
     filled_.clear();
     current_ = -1;
     offset_ = 0;
+    framesSeen_ = 0;
 }
 
 void InputRing::store(int frame, std::int16_t left, std::int16_t right) noexcept {
@@ -44,11 +45,14 @@ void InputRing::captureFrames(const Sample* in, int frames) noexcept {
             int index;
             if (!free_.pop(index)) {
                 dropped_.fetch_add(static_cast<std::uint64_t>(frames - i), std::memory_order_relaxed);
+                framesSeen_ += static_cast<std::uint64_t>(frames - i);
                 return;
             }
             current_ = index;
             offset_ = 0;
+            startFrames_[static_cast<std::size_t>(index)] = framesSeen_;
         }
+        ++framesSeen_;
         store(offset_, toSample(in[2 * i]), toSample(in[2 * i + 1]));
         if (++offset_ == kWaveBufferFrames) {
             filled_.push(current_);

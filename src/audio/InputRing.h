@@ -28,6 +28,10 @@ public:
     bool addBuffer(int index) noexcept { return free_.push(index); }
     bool takeFilled(int& index) noexcept { return filled_.pop(index); }
 
+    // Thread: audio (the pass's end, for a buffer taken filled). Where the buffer's first
+    // frame stands among every engine frame the capturing side was handed, dropped ones too.
+    std::uint64_t startFrame(int index) const { return startFrames_[index]; }
+
     // Thread: any.
     std::uint64_t droppedFrames() const { return dropped_.load(std::memory_order_relaxed); }
 
@@ -49,6 +53,8 @@ private:
     SpscQueue<int, 64> free_;
     SpscQueue<int, 64> filled_;
     std::atomic<std::uint64_t> dropped_{0};
+    std::array<std::uint64_t, kMaxWaveBuffers> startFrames_{};
+    std::uint64_t framesSeen_ = 0; // audio thread (the capturing end)
     int current_ = -1; // audio thread
     int offset_ = 0;   // audio thread
 };

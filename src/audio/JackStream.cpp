@@ -51,6 +51,8 @@ JackStream::JackStream(const AudioDeviceEntry& device, OutputRing* output, Input
         try {
             if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_, int(kChunkFrames));
             if (input_) inputResampler_ = std::make_unique<StreamResampler>(*input_, rate_, int(kChunkFrames));
+            // Both directions in one callback, converted: room for the air band.
+            if (output_ && input_ && LiveAir::servesRate(rate_)) air_ = std::make_unique<LiveAir>(rate_);
         } catch (const std::exception& e) {
             close();
             throw AudioDeviceError(e.what());
@@ -150,6 +152,7 @@ int JackStream::process(unsigned frames, void* self) noexcept {
                 me->inputResampler_->capture(stereo, int(n));
             else
                 me->input_->capture(stereo, int(n));
+            if (me->air_) me->air_->capture(stereo, n);
         }
         if (me->output_ && outL && outR) {
             if (me->outputResampler_) {
@@ -158,6 +161,7 @@ int JackStream::process(unsigned frames, void* self) noexcept {
                 me->output_->render(me->scratch16_.data(), int(n));
                 for (unsigned i = 0; i < 2 * n; ++i) stereo[i] = me->scratch16_[i] * (1.0f / 32768.0f);
             }
+            if (me->air_) me->air_->add(stereo, n);
             for (unsigned i = 0; i < n; ++i) {
                 outL[done + i] = stereo[2 * i];
                 outR[done + i] = stereo[2 * i + 1];

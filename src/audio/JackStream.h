@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioStream.h"
+#include "audio/LiveAir.h"
 #include "audio/StreamResampler.h"
 
 #include <atomic>
@@ -36,6 +37,7 @@ public:
     bool isAlive() const override { return !shutDown_.load(std::memory_order_acquire); }
     double rate() const override { return rate_; }
     double latencySeconds() const override;
+    LiveAir* air() override { return air_.get(); }
     bool realTime() const override;
     // The client's name on the server (JACK may have made it unique).
     std::string name() const;
@@ -63,6 +65,7 @@ private:
     std::atomic<bool> shutDown_{false};
     std::unique_ptr<StreamResampler> outputResampler_;
     std::unique_ptr<StreamResampler> inputResampler_;
+    std::unique_ptr<LiveAir> air_; // duplex and converted only
     std::vector<float> interleaved_; // audio thread: one chunk of stereo frames
     std::vector<std::int16_t> scratch16_;
 };

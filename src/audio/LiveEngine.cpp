@@ -1,5 +1,7 @@
 #include "audio/LiveEngine.h"
 
+#include "engine/AirBand.h"
+
 #include "core/EngineParamsUpdate.h"
 
 #include <algorithm>
@@ -247,6 +249,9 @@ void LiveEngine::endPass() noexcept {
     // A lamp going on or off is worth a look; a lasting overload shows at the next one.
     if (overloaded != lastOverloaded_) wakeWindow_ = true;
     lastOverloaded_ = overloaded;
+    const ControlState& s = core_.state;
+    airGain_ = s.playModulatorFile ? 0.0f : static_cast<float>(AirBand::gainOf(core_.params, core_.filterBank.width()));
+    airChannel_ = s.inputMode == 0 || s.inputMode == 2 ? 0 : 1;
     publish(false);
 }
 

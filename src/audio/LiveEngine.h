@@ -140,6 +140,12 @@ public:
     BlockLoop& loop() noexcept { return loop_; }
     void endPass() noexcept;
 
+    // Thread: audio (after endPass). The air band's gain for the pass just made (0 while a
+    // file is the modulator: the input is not the voice then) and the input channel that
+    // is the modulator (0 left, 1 right).
+    float airGain() const noexcept { return airGain_; }
+    int airChannel() const noexcept { return airChannel_; }
+
     // Thread: any.
     std::uint64_t passes() const { return passes_.load(std::memory_order_relaxed); }
     // Commands or events that found their queue full and were lost.
@@ -225,6 +231,8 @@ private:
     std::atomic<std::uint64_t> overflows_{0};
 
     std::uint64_t commandsApplied_ = 0; // owner of the core
+    float airGain_ = 0;                 // owner of the core
+    int airChannel_ = 0;
 
     // Window.
     std::uint64_t posted_ = 0;

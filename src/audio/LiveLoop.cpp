@@ -30,8 +30,11 @@ void LiveLoop::makeBlock(OutputBuffer& out) noexcept {
         passesWithoutInput_.fetch_add(1, std::memory_order_relaxed);
     }
     const InputBuffer* input = inputIndex >= 0 ? &device_->inputBuffer(inputIndex) : nullptr;
+    const std::uint64_t inputStart = inputIndex >= 0 ? device_->inputStartFrame(inputIndex) : 0;
     engine_.loop().process(input, device_->sixteenBitInput(), out);
     if (inputIndex >= 0) device_->returnInput(inputIndex);
     passes_.fetch_add(1, std::memory_order_relaxed);
     engine_.endPass();
+    if (LiveAir* air = device_->air(); air && inputIndex >= 0)
+        air->passMade(inputStart, device_->outputMakingAt(), engine_.airGain(), engine_.airChannel());
 }

@@ -9,6 +9,7 @@ void OutputRing::prime(int delayBlocks) {
     delay_ = delay;
     offset_ = kWaveBufferFrames;
     playing_ = false;
+    pulls_ = 0;
 }
 
 const std::int16_t* OutputRing::nextBlock() noexcept {
@@ -19,6 +20,7 @@ const std::int16_t* OutputRing::nextBlock() noexcept {
     // The slot after the queued ones gets the new block; with no safety blocks that is the
     // very slot that plays next.
     OutputBuffer& made = buffers_[static_cast<std::size_t>((head_ + delay_) % kCapacity)];
+    makingAt_ = (pulls_++ + static_cast<std::uint64_t>(delay_)) * kWaveBufferFrames;
     if (source_) {
         source_->makeBlock(made);
     } else {

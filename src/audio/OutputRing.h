@@ -34,6 +34,10 @@ public:
     std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); }
     std::uint64_t blocksPlayed() const { return played_.load(std::memory_order_relaxed); }
 
+    // Thread: audio (inside the source's makeBlock). Where the block being made will play,
+    // in engine frames since the ring was primed.
+    std::uint64_t makingAt() const noexcept { return makingAt_; }
+
     // Fills `frames` interleaved stereo frames at the engine rate.
     void render(std::int16_t* out, int frames) noexcept;
     // Hands over the next whole block as interleaved stereo floats (-1..1).
@@ -49,6 +53,8 @@ private:
     int delay_ = 0;  // blocks made and waiting behind the one playing
     int offset_ = kWaveBufferFrames; // frames of the playing block already played
     bool playing_ = false;
+    std::uint64_t pulls_ = 0;    // blocks started playing since priming
+    std::uint64_t makingAt_ = 0;
     std::atomic<std::uint64_t> underruns_{0};
     std::atomic<std::uint64_t> played_{0};
 };

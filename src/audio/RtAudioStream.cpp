@@ -73,6 +73,8 @@ RtAudioStream::RtAudioStream(const AudioDeviceEntry& device, OutputRing* output,
         try {
             if (output_) outputResampler_ = std::make_unique<StreamResampler>(*output_, rate_, int(kMaxCallbackFrames));
             if (input_) inputResampler_ = std::make_unique<StreamResampler>(*input_, rate_, kMaxCallbackFrames);
+            // Both directions in one callback, converted: room for the air band.
+            if (output_ && input_ && LiveAir::servesRate(rate_)) air_ = std::make_unique<LiveAir>(rate_);
         } catch (const std::exception& e) {
             audio_->closeStream();
             throw AudioDeviceError(e.what());
@@ -152,6 +154,7 @@ int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudi
                 me->inputResampler_->capture(input, static_cast<int>(n));
             else
                 me->input_->capture(input, static_cast<int>(n));
+            if (me->air_) me->air_->capture(input, n);
             input += 2 * n;
         }
         if (me->output_ && output) {
@@ -161,6 +164,7 @@ int RtAudioStream::callback(void* out, void* in, unsigned frames, double, RtAudi
                 me->output_->render(me->scratch16_.data(), static_cast<int>(n));
                 for (unsigned i = 0; i < 2 * n; ++i) output[i] = me->scratch16_[i] * (1.0f / 32768.0f);
             }
+            if (me->air_) me->air_->add(output, n);
             output += 2 * n;
         }
         frames -= n;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioStream.h"
+#include "audio/LiveAir.h"
 #include "audio/StreamResampler.h"
 
 #include <rtaudio/RtAudio.h>
@@ -29,6 +30,7 @@ public:
     bool isAlive() const override;
     double rate() const override { return rate_; }
     double latencySeconds() const override;
+    LiveAir* air() override { return air_.get(); }
     // RtAudio asks for real-time scheduling; its first callback says whether it got it.
     bool realTime() const override { return realTime_.load(std::memory_order_relaxed) > 0; }
 
@@ -55,5 +57,6 @@ private:
     std::atomic<int> realTime_{-1}; // -1 before the first callback, then 0 or 1
     std::unique_ptr<StreamResampler> outputResampler_;
     std::unique_ptr<StreamResampler> inputResampler_;
+    std::unique_ptr<LiveAir> air_; // duplex and converted only
     std::vector<std::int16_t> scratch16_; // audio thread: stereo frames at the engine rate
 };

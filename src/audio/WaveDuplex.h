@@ -2,6 +2,7 @@
 
 #include "audio/AudioDeviceCatalog.h"
 #include "audio/AudioStream.h"
+#include "audio/LiveAir.h"
 #include "audio/InputRing.h"
 #include "audio/OutputRing.h"
 #include "audio/SoundCardChoice.h"
@@ -35,6 +36,10 @@ public:
     // Stops both streams and drops every queued buffer.
     void reset();
     void close();
+    // The air band on or off, where this device has one (air()).
+    void setAir(bool on) {
+        if (LiveAir* band = air()) band->setOn(on);
+    }
     // Whether the output's callback is running passes (started without an error).
     bool running() const { return running_; }
 
@@ -46,6 +51,12 @@ public:
     bool takeInputFilled(int& index) noexcept { return input_.takeFilled(index); }
     InputBuffer& inputBuffer(int index) noexcept { return input_.buffer(index); }
     void returnInput(int index) noexcept { input_.addBuffer(index); }
+    // Where an input block began and where the block being made will play, in engine frames
+    // (for the air band, which lines the two up).
+    std::uint64_t inputStartFrame(int index) const noexcept { return input_.startFrame(index); }
+    std::uint64_t outputMakingAt() const noexcept { return output_.makingAt(); }
+    // The air band, when both directions run in one converted stream; null otherwise.
+    LiveAir* air() noexcept { return outputStream_ && !inputStream_ ? outputStream_->air() : nullptr; }
 
     int inputBufferBytes() const { return input_.bufferBytes(); }
 

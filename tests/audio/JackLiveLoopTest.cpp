@@ -7,6 +7,7 @@
 #include "core/BlockLoop.h"
 #include "core/ControlTable.h"
 #include "JackTestClient.h"
+#include "ToneMeasure.h"
 #include "LivePump.h"
 #include "core/CommandDispatcher.h"
 #include "core/NullCommandHost.h"
@@ -204,6 +205,63 @@ TEST_F(JackLiveLoop, TheLiveOutputIsTheOfflineRenderShiftedByTheRingsLatency) {
                          << " silent blocks and " << closestShift << " frames of latency, agrees for "
                          << closest << " of " << heard.size() << " frames (silent passes " << silentPasses
                          << ", first sound heard at frame " << firstHeard << ")";
+}
+
+// The air band on a real duplex stream: at a device rate with room above the engine's band
+// it carries the voice's top band with the sibilance band's gain and in step with it (a
+// pass's block can wait a different time in the rings at each start, and the band follows);
+// at the engine's own rate there is none.
+TEST_F(JackLiveLoop, AirCarriesTheVoicesTopBandInStepWithTheSibilanceBand) {
+    JackTestClient tester("quorvel-air-tester", std::size_t(48000 * 20));
+    ASSERT_TRUE(tester.ok());
+    const double rate = tester.rate();
+    std::vector<float> play(std::size_t(4 * rate), 0.0f);
+    for (std::size_t n = 0; n < play.size(); ++n)
+        for (double hz : {4950.0, 5050.0, 7950.0, 8050.0})
+            play[n] += float(0.05 * std::sin(2 * std::numbers::pi * hz * double(n) / rate));
+    tester.setPlayback(play, play, true);
+    ASSERT_TRUE(tester.activate());
+
+    LiveSession session;
+    // With the carrier down the tones reach the output through the sibilance and air bands.
+    session.engine.moveSlider(sliderIndexOf(control::Sibilance), 63, SlaveMode::Parallel);
+    session.engine.moveSlider(sliderIndexOf(control::CarrierGain), 0, SlaveMode::Parallel);
+    session.engine.press(commandIdOf(control::InputLR));
+    std::vector<std::string> messages;
+    WaveDuplex device(choiceOf(1), catalog, [&](const std::string& m) { messages.push_back(m); });
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    if (rate == kEngineRate) {
+        EXPECT_EQ(device.air(), nullptr) << "no room above the engine's band at its own rate";
+        return;
+    }
+    ASSERT_NE(device.air(), nullptr);
+    device.setAir(true);
+    session.start(device);
+    ASSERT_TRUE(tester.connect("quorvel:out_left", tester.name() + ":in_1"));
+    ASSERT_TRUE(tester.connect("quorvel:out_right", tester.name() + ":in_2"));
+    ASSERT_TRUE(tester.connect(tester.name() + ":out_1", "quorvel:in_left"));
+    ASSERT_TRUE(tester.connect(tester.name() + ":out_2", "quorvel:in_right"));
+    const int xrunsAtStart = tester.xruns();
+    tester.startPlayback();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (tester.playbackStartFrame() == std::size_t(-1) && std::chrono::steady_clock::now() < deadline)
+        session.serviceFor(20);
+    ASSERT_NE(tester.playbackStartFrame(), std::size_t(-1));
+    const std::size_t start = tester.playbackStartFrame();
+    while (tester.framesRecorded() < start + play.size() && std::chrono::steady_clock::now() < deadline)
+        session.serviceFor(50);
+    session.stop(device);
+    tester.deactivate();
+    ASSERT_GE(tester.framesRecorded(), start + play.size());
+    if (tester.xruns() > xrunsAtStart) GTEST_SKIP() << "the JACK server missed cycles (an overloaded machine)";
+
+    const std::vector<float>& heard = tester.left();
+    const auto from = std::size_t(2 * rate), length = std::size_t(rate / 10);
+    const double gain = (0.001 + 32 / 32.0) * 63 / 64.0; // modulator level, sibilance gain
+    EXPECT_NEAR(std::abs(toneIn(heard, rate, 8050, start + from, length)), 0.05 * gain, 0.05 * gain * 0.05);
+    const double sibilance = groupDelayFrames(play, from, heard, start + from, rate, 4950, length);
+    const double air = groupDelayFrames(play, from, heard, start + from, rate, 7950, length);
+    EXPECT_NEAR(air, sibilance, 3.0) << "frames between the sibilance band's top and the air band";
 }
 
 } // namespace

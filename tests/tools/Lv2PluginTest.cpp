@@ -3,6 +3,7 @@
 // lengths hosts use. Compared with the command-line renderer, with itself at other block
 // lengths and rates, and through a state saved to text and restored into a fresh instance.
 
+#include "ToneMeasure.h"
 #include "WavTestSupport.h"
 #if QUORVEL_COUNTS_ALLOCATIONS
 #include "CallbackAllocations.h"
@@ -506,26 +507,6 @@ TEST(Lv2Plugin, AStateSavedAsTextRestoresTheSameSoundInAFreshInstance) {
     EXPECT_GT(apart, 0.01) << "and both sound unlike a fresh one";
 }
 
-// The amplitude and phase of frequency `hz` over samples [from, from + length) (a whole
-// number of its cycles), by correlation with a complex tone.
-std::complex<double> toneIn(const Signal& s, double rate, double hz, std::size_t from, std::size_t length) {
-    std::complex<double> sum;
-    for (std::size_t n = from; n < from + length; ++n)
-        sum += double(s[n]) * std::polar(1.0, -2 * std::numbers::pi * hz * double(n) / rate);
-    return 2.0 * sum / double(length);
-}
-
-// The delay of a tone pair's path, from the phase they gained between input and output
-// (their spacing keeps the answer unambiguous up to 10 ms).
-double groupDelayFrames(const Signal& in, const Signal& out, double rate, double low, std::size_t from,
-                        std::size_t length) {
-    const double high = low + 100;
-    auto phase = [&](double hz) { return std::arg(toneIn(out, rate, hz, from, length) / toneIn(in, rate, hz, from, length)); };
-    double turn = phase(low) - phase(high); // grows with the delay
-    while (turn < 0) turn += 2 * std::numbers::pi;
-    return turn / (2 * std::numbers::pi * 100 / rate);
-}
-
 TEST(Lv2Plugin, AirAddsTheVoicesTopBandInStepWithTheSibilanceBandAndNothingAtTheEngineRate) {
     // Tone pairs where the sibilance band ends and in the air above it; with the carrier
     // turned down they reach the output only through those two bands.
@@ -556,8 +537,8 @@ TEST(Lv2Plugin, AirAddsTheVoicesTopBandInStepWithTheSibilanceBandAndNothingAtThe
         EXPECT_NEAR(std::abs(toneIn(with, rate, 8050, from, length)), 0.05 * gain, 0.05 * gain * 0.02)
             << "the top band with the sibilance band's gain";
         EXPECT_LT(std::abs(toneIn(without, rate, 8050, from, length)), 0.05 * gain * 1e-3) << "nothing there without";
-        const double sibilance = groupDelayFrames(in, with, rate, 4950, from, length);
-        const double air = groupDelayFrames(in, with, rate, 7950, from, length);
+        const double sibilance = groupDelayFrames(in, from, with, from, rate, 4950, length);
+        const double air = groupDelayFrames(in, from, with, from, rate, 7950, length);
         EXPECT_NEAR(air, sibilance, 2.0) << "frames between the sibilance band's top and the air band";
     }
 }
