@@ -16,7 +16,9 @@ bool RateConverter::canConvert(std::uint32_t rate) {
     return rate != 0 && src_is_valid_ratio(kEngineRate / rate);
 }
 
-RateConverter::RateConverter(std::uint32_t rate) : ratio_(kEngineRate / rate) {
+RateConverter::RateConverter(std::uint32_t rate) : RateConverter(rate, kEngineRate) {}
+
+RateConverter::RateConverter(std::uint32_t rate, double to) : ratio_(to / rate) {
     int error = 0;
     state_ = src_new(SRC_SINC_BEST_QUALITY, 1, &error);
     if (state_ == nullptr) throw std::bad_alloc();

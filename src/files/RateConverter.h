@@ -15,6 +15,8 @@ public:
 
     // Throws std::bad_alloc when libsamplerate cannot make its state.
     explicit RateConverter(std::uint32_t rate);
+    // From `rate` to `to` instead (the air band's way to a saved file's rate).
+    RateConverter(std::uint32_t rate, double to);
     ~RateConverter();
     RateConverter(const RateConverter&) = delete;
     RateConverter& operator=(const RateConverter&) = delete;

@@ -85,6 +85,7 @@ std::span<const std::uint8_t> RecordingEncoder::encode(const RecordBlock* const*
         length *= 2;
     }
 
+    if (air_) air_->addTo(stages_[doublings_].data(), static_cast<std::size_t>(length));
     const int values = 2 * length;
     routines_.toSamples16(stages_[doublings_].data(), values, samples_.data());
     if constexpr (std::endian::native == std::endian::little) {

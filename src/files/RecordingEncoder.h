@@ -3,6 +3,7 @@
 #include "dsp/BiquadCascade.h"
 #include "engine/LanePath.h"
 #include "engine/RecordBlock.h"
+#include "files/AirTrack.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +40,9 @@ public:
                                          std::size_t count);
 
     std::size_t blocks() const { return blocks_; }
+    // A band added to both sides at the saved rate before the 16-bit conversion (the
+    // render's air band); null for none. It must outlive the encoding.
+    void setAir(AirTrack* air) { air_ = air; }
     int framesPerBlock() const { return BLOCK_SIZE << doublings_; }
 
 private:
@@ -56,4 +60,5 @@ private:
     std::vector<double> stages_[3]; // left, right pairs before and after each doubling
     std::vector<std::int16_t> samples_;
     std::vector<std::uint8_t> bytes_;
+    AirTrack* air_ = nullptr;
 };

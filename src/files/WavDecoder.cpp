@@ -72,6 +72,7 @@ void WavDecoder::addPiece(const std::uint8_t* bytes, std::size_t count) {
         // whole sample goes straight into the mono buffer, as addSample and addFrame put it.
         for (; at + 2 <= count; at += 2) {
             mono_[monoCount_++] = static_cast<std::int16_t>(littleEndian::getU16(bytes + at));
+            if (native_) native_->push_back(mono_[monoCount_ - 1]);
             if (monoCount_ == factor_ * BLOCK_SIZE) {
                 convertBuffer();
                 monoCount_ = 0;
@@ -117,6 +118,7 @@ void WavDecoder::addFrame() {
         }
     }
     mono_[monoCount_++] = mono;
+    if (native_) native_->push_back(mono);
     if (monoCount_ == factor_ * BLOCK_SIZE) {
         convertBuffer();
         monoCount_ = 0;

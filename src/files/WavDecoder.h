@@ -37,6 +37,9 @@ public:
     // pass through the list's repeated growth (which briefly holds it up to three times).
     // Only bytes known to exist may be counted here, never a size a header claims.
     void reserveFor(std::uint64_t dataBytes);
+    // Also keeps every mono sample at the file's own rate, before any rate change, in
+    // `samples` (for the air band, which needs what the engine's rate leaves out).
+    void keepNativeSamples(std::vector<std::int16_t>* samples) { native_ = samples; }
     // One piece as read: `count` bytes, at most pieceBytes(); a shorter piece is the last.
     void addPiece(const std::uint8_t* bytes, std::size_t count);
     // Ends the data, pads the last block with silence and hands the blocks over. Returns
@@ -70,4 +73,5 @@ private:
     int blockFill_ = 0;
     bool failed_ = false;
     FileBlockList blocks_;
+    std::vector<std::int16_t>* native_ = nullptr;
 };

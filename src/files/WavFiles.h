@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <vector>
 
 // Reading WAV files into the engine's blocks and saving the recording as a WAV file.
 // Every failure is shown once through `dialogs.message` with the text the users know.
@@ -17,11 +18,18 @@
 // paused around the call: the engine reads the slots and the recording on that same thread,
 // between calls. The renderer calls them from its main thread.
 
+// The mono samples of a file at its own rate, before any rate change.
+struct NativeSamples {
+    std::vector<std::int16_t> samples;
+    std::uint32_t rate = 0;
+};
+
 // Converts the WAV file at `path` to mono 11025 Hz blocks. On success the slot holds the
 // whole new file; on failure it is empty. `choice` selects what a file of two or more
-// channels contributes; with None nothing is read and the slot is left as it is.
+// channels contributes; with None nothing is read and the slot is left as it is. With
+// `native`, the same mono samples at the file's own rate are kept there too.
 bool readWavFile(const std::filesystem::path& path, SourceChoice choice, FileBlockList& slot,
-                 WavDialogs& dialogs);
+                 WavDialogs& dialogs, NativeSamples* native = nullptr);
 // The same for a WAV file already in memory, through the same code as a file.
 bool readWavMemory(std::span<const std::uint8_t> bytes, SourceChoice choice, FileBlockList& slot,
                    WavDialogs& dialogs);

@@ -14,7 +14,8 @@
 namespace {
 
 // Reads the whole file into `blocks`; returns the failure message, empty on success.
-std::string_view convertWav(ByteSource& source, SourceChoice choice, FileBlockList& blocks) {
+std::string_view convertWav(ByteSource& source, SourceChoice choice, FileBlockList& blocks,
+                            NativeSamples* native = nullptr) {
     RiffReader reader(source);
     WavHeader header;
     if (const std::string_view failure = checkWavHeader(reader, header); !failure.empty()) return failure;
@@ -28,6 +29,10 @@ std::string_view convertWav(ByteSource& source, SourceChoice choice, FileBlockLi
     // the source, so a size beyond the end of the file costs nothing before the short read
     // ends it.
     WavDecoder decoder(header.format, choice);
+    if (native) {
+        native->rate = header.format.sampleRate;
+        decoder.keepNativeSamples(&native->samples);
+    }
     const std::uint64_t present = source.size() > data.dataOffset ? source.size() - data.dataOffset : 0;
     decoder.reserveFor(std::min<std::uint64_t>(data.size, present));
     std::array<std::uint8_t, WavDecoder::kMaxPieceBytes> piece;
@@ -43,11 +48,12 @@ std::string_view convertWav(ByteSource& source, SourceChoice choice, FileBlockLi
     return {};
 }
 
-bool readWav(ByteSource& source, SourceChoice choice, FileBlockList& slot, WavDialogs& dialogs) {
+bool readWav(ByteSource& source, SourceChoice choice, FileBlockList& slot, WavDialogs& dialogs,
+             NativeSamples* native = nullptr) {
     FileBlockList blocks;
     std::string_view failure;
     try {
-        failure = convertWav(source, choice, blocks);
+        failure = convertWav(source, choice, blocks, native);
     } catch (const std::bad_alloc&) {
         // A file longer than memory allows: the same outcome as data that cannot be read.
         failure = wavTexts::kDataReadFailed;
@@ -65,7 +71,7 @@ bool readWav(ByteSource& source, SourceChoice choice, FileBlockList& slot, WavDi
 } // namespace
 
 bool readWavFile(const std::filesystem::path& path, SourceChoice choice, FileBlockList& slot,
-                 WavDialogs& dialogs) {
+                 WavDialogs& dialogs, NativeSamples* native) {
     if (choice == SourceChoice::None) return false;
     FileByteSource source;
     if (!source.open(path)) {
@@ -74,7 +80,7 @@ bool readWavFile(const std::filesystem::path& path, SourceChoice choice, FileBlo
         dialogs.message(wavTexts::kCannotReadFile);
         return false;
     }
-    return readWav(source, choice, slot, dialogs);
+    return readWav(source, choice, slot, dialogs, native);
 }
 
 bool readWavMemory(std::span<const std::uint8_t> bytes, SourceChoice choice, FileBlockList& slot,
