@@ -40,9 +40,15 @@ public:
     virtual bool soundCard(SoundCardDialog& model) = 0;
     // "MIDI Device Selection", created once and kept.
     virtual MidiDeviceChooser& midiDevices() = 0;
-    // The panel's menu of zooms (100, 150, 200 %) at a point of the screen; the one chosen, or
-    // nothing when the menu is left.
-    virtual std::optional<int> chooseZoom(const QPoint& globalPosition, int currentPercent) = 0;
+    // What the panel's menu chose: a zoom, or the Air switch flipped.
+    struct PanelMenuChoice {
+        std::optional<int> zoomPercent;
+        bool flipAir = false;
+    };
+    // The panel's menu at a point of the screen: the zooms (100, 150, 200 %) and the Air
+    // switch, each showing how it stands; nothing when the menu is left.
+    virtual std::optional<PanelMenuChoice> choosePanelMenu(const QPoint& globalPosition, int currentPercent,
+                                                           bool airOn) = 0;
     // Opens the manual in the desktop's viewer; false when nothing could show it.
     virtual bool openManual(const std::filesystem::path& page) = 0;
     // The primitives' error box: Yes/No (leaf mode) or OK/Cancel (parent mode); true when

@@ -61,7 +61,8 @@ PanelDialogs::SaveAnswer QtPanelDialogs::askToSave(const std::string& text) {
     }
 }
 
-std::optional<int> QtPanelDialogs::chooseZoom(const QPoint& globalPosition, int currentPercent) {
+std::optional<PanelDialogs::PanelMenuChoice> QtPanelDialogs::choosePanelMenu(const QPoint& globalPosition,
+                                                                            int currentPercent, bool airOn) {
     QMenu menu(parent_);
     auto* group = new QActionGroup(&menu);
     for (int percent : Preferences::kZoomSteps) {
@@ -71,9 +72,17 @@ std::optional<int> QtPanelDialogs::chooseZoom(const QPoint& globalPosition, int 
         action->setData(percent);
         group->addAction(action);
     }
+    menu.addSeparator();
+    QAction* air = menu.addAction(QStringLiteral("Air (the voice above 5.6 kHz)"));
+    air->setCheckable(true);
+    air->setChecked(airOn);
+    air->setToolTip(QStringLiteral("Adds the hiss of the voice's s, sh, f and t above the engine's band, "
+                                   "with the sibilance band's gain, on a sound card at 16 kHz or more "
+                                   "that plays and records in one stream."));
     const QAction* chosen = menu.exec(globalPosition);
     if (!chosen) return std::nullopt;
-    return chosen->data().toInt();
+    if (chosen == air) return PanelMenuChoice{std::nullopt, true};
+    return PanelMenuChoice{chosen->data().toInt(), false};
 }
 
 void QtPanelDialogs::message(const std::string& text) {

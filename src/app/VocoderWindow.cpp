@@ -191,9 +191,16 @@ void VocoderWindow::setZoom(int percent) {
 }
 
 void VocoderWindow::contextMenuEvent(QContextMenuEvent* event) {
-    const auto chosen = dialogs_->chooseZoom(event->globalPos(), preferences_.zoomPercent);
-    if (!chosen || *chosen == preferences_.zoomPercent) return;
-    setZoom(*chosen);
+    const auto chosen = dialogs_->choosePanelMenu(event->globalPos(), preferences_.zoomPercent, preferences_.air);
+    if (!chosen) return;
+    if (chosen->flipAir) {
+        preferences_.air = !preferences_.air;
+        if (device_) device_->setAir(preferences_.air);
+    } else if (chosen->zoomPercent && *chosen->zoomPercent != preferences_.zoomPercent) {
+        setZoom(*chosen->zoomPercent);
+    } else {
+        return;
+    }
     savePreferences();
 }
 
@@ -283,6 +290,7 @@ void VocoderWindow::openSoundCard() {
     }
     device_ = std::make_unique<WaveDuplex>(soundCardDialog_.results(), catalog_,
                                            [this](const std::string& text) { message(text); });
+    device_->setAir(preferences_.air);
     lostReported_ = false;
     soundLost_ = false;
     underrunsSeen_ = 0;

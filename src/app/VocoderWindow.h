@@ -88,6 +88,7 @@ public:
     // The panel's size: 100, 150 or 200 percent, kept in the preferences.
     void setZoom(int percent);
     int zoomPercent() const { return preferences_.zoomPercent; }
+    bool airOn() const { return preferences_.air; }
     // Whether closing now would lose a take that was never saved.
     bool takeIsUnsaved() const;
 

@@ -44,6 +44,8 @@ bool Preferences::load(const std::filesystem::path& path) {
             sixteenBit = value == "1";
         } else if (key == "zoom") {
             if (const auto n = number(value)) zoomPercent = zoomStep(*n);
+        } else if (key == "air") {
+            air = value == "1";
         }
     }
     return true;
@@ -58,6 +60,7 @@ bool Preferences::save(const std::filesystem::path& path, std::string* error) co
         out << "sixteen-bit=" << (sixteenBit ? 1 : 0) << '\n';
     }
     out << "zoom=" << zoomPercent << '\n';
+    out << "air=" << (air ? 1 : 0) << '\n';
     return writeWholeFile(path, out.str(), error);
 }
 

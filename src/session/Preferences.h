@@ -21,6 +21,8 @@ public:
     bool sixteenBit = false;
     // The panel's size in percent: one of kZoomSteps.
     int zoomPercent = 100;
+    // Air: the voice's band above the engine's, on a device that can carry it.
+    bool air = false;
 
     bool hasSoundCard() const { return !outputDevice.empty(); }
 

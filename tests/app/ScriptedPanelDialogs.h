@@ -22,7 +22,8 @@ public:
         std::deque<bool> questions;
         std::vector<std::string> questionsAsked;
         std::deque<SaveAnswer> saveAnswers3;
-        std::deque<std::optional<int>> zooms;
+        std::deque<std::optional<PanelMenuChoice>> menus;
+        std::vector<bool> airShown; // how the menu showed the Air switch, each time
         std::vector<std::string> openTitles;
         // Runs while a file dialog or the rate dialog is up: what the panel shows meanwhile.
         std::function<void()> whileDialogIsUp;
@@ -63,7 +64,10 @@ public:
         s_.saveAnswers3.pop_front();
         return answer;
     }
-    std::optional<int> chooseZoom(const QPoint&, int) override { return take(s_.zooms, "zoom menu"); }
+    std::optional<PanelMenuChoice> choosePanelMenu(const QPoint&, int, bool airOn) override {
+        s_.airShown.push_back(airOn);
+        return take(s_.menus, "panel menu");
+    }
 
     bool question(const std::string& text) override {
         s_.questionsAsked.push_back(text);

@@ -413,14 +413,19 @@ TEST_F(Window, AFileThatIsNoSettingsFileChangesNothingAndADamagedSessionIsKeptAs
     EXPECT_EQ(fileText(session.string() + ".damaged"), damaged);
 }
 
-TEST_F(Window, ThePanelOffersNoMaximiseAndZoomsFromItsMenuCrispFromTheDoubleSkin) {
+TEST_F(Window, ThePanelOffersNoMaximiseZoomsCrispFromTheDoubleSkinAndItsMenuKeepsZoomAndAir) {
     {
         VocoderWindow& w = open();
         EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
         EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-        script.zooms.push_back(200);
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), w.mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(&w, &menu);
+        script.menus.push_back(PanelDialogs::PanelMenuChoice{200, false});
+        script.menus.push_back(PanelDialogs::PanelMenuChoice{std::nullopt, true});
+        for (int i = 0; i < 2; ++i) {
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), w.mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(&w, &menu);
+        }
+        EXPECT_EQ(script.airShown, (std::vector<bool>{false, false}));
+        EXPECT_TRUE(w.airOn());
         EXPECT_EQ(w.size(), QSize(1280, 960));
         EXPECT_EQ(w.button(0).geometry(), QRect(640, 40, 48, 38));
         EXPECT_EQ(w.display().geometry(), QRect(520, 194, 356, 204));
@@ -445,9 +450,10 @@ TEST_F(Window, ThePanelOffersNoMaximiseAndZoomsFromItsMenuCrispFromTheDoubleSkin
         ASSERT_TRUE(closeWindow());
         window.reset();
     }
-    EXPECT_NE(fileText(folder / "preferences").find("zoom=200\n"), std::string::npos);
+    EXPECT_NE(fileText(folder / "preferences").find("zoom=200\nair=1\n"), std::string::npos);
     VocoderWindow& w = open();
     EXPECT_EQ(w.zoomPercent(), 200);
+    EXPECT_TRUE(w.airOn());
     EXPECT_EQ(w.size(), QSize(1280, 960));
 }
 
