@@ -43,6 +43,11 @@ public:
     // The panel's menu of zooms (100, 150, 200 %) at a point of the screen; the one chosen, or
     // nothing when the menu is left.
     virtual std::optional<int> chooseZoom(const QPoint& globalPosition, int currentPercent) = 0;
+    // The menu of one slider or button, headed by its name: "Learn MIDI controller", and
+    // "Forget MIDI controller" when a slot holds it; nothing when the menu is left.
+    enum class ControlAction { Learn, Forget };
+    virtual std::optional<ControlAction> chooseControlAction(const QPoint& globalPosition, const std::string& name,
+                                                             bool assigned) = 0;
     // Opens the manual in the desktop's viewer; false when nothing could show it.
     virtual bool openManual(const std::filesystem::path& page) = 0;
     // The primitives' error box: Yes/No (leaf mode) or OK/Cancel (parent mode); true when

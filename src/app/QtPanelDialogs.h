@@ -17,6 +17,8 @@ public:
     bool question(const std::string& text) override;
     SaveAnswer askToSave(const std::string& text) override;
     std::optional<int> chooseZoom(const QPoint& globalPosition, int currentPercent) override;
+    std::optional<ControlAction> chooseControlAction(const QPoint& globalPosition, const std::string& name,
+                                                     bool assigned) override;
     void message(const std::string& text) override;
     std::optional<std::filesystem::path> openFile(const std::string& title, const std::string& filter) override;
     std::optional<std::filesystem::path> saveFile(const std::string& defaultExtension,

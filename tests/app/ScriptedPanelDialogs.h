@@ -23,6 +23,9 @@ public:
         std::vector<std::string> questionsAsked;
         std::deque<SaveAnswer> saveAnswers3;
         std::deque<std::optional<int>> zooms;
+        // A control's menu: what is chosen, and the names and "assigned" it showed.
+        std::deque<std::optional<ControlAction>> controlActions;
+        std::vector<std::pair<std::string, bool>> controlMenus;
         std::vector<std::string> openTitles;
         // Runs while a file dialog or the rate dialog is up: what the panel shows meanwhile.
         std::function<void()> whileDialogIsUp;
@@ -64,6 +67,10 @@ public:
         return answer;
     }
     std::optional<int> chooseZoom(const QPoint&, int) override { return take(s_.zooms, "zoom menu"); }
+    std::optional<ControlAction> chooseControlAction(const QPoint&, const std::string& name, bool assigned) override {
+        s_.controlMenus.emplace_back(name, assigned);
+        return take(s_.controlActions, "control menu");
+    }
 
     bool question(const std::string& text) override {
         s_.questionsAsked.push_back(text);
