@@ -22,6 +22,7 @@ public:
     // The panel's size in percent: one of kZoomSteps.
     int zoomPercent = 100;
 
+    bool operator==(const Preferences&) const = default;
     bool hasSoundCard() const { return !outputDevice.empty(); }
 
     // Reads `path`; false (everything left as it was) when it cannot be opened.
