@@ -33,6 +33,7 @@ public:
     bool question(const std::string&) override { return true; }
     SaveAnswer askToSave(const std::string&) override { return SaveAnswer::Discard; }
     std::optional<PanelMenuChoice> choosePanelMenu(const QPoint&, int, bool) override { return {}; }
+    std::optional<ControlAction> chooseControlAction(const QPoint&, const std::string&, bool) override { return {}; }
     void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     std::optional<std::filesystem::path> openFile(const std::string&, const std::string&) override { return {}; }
     std::optional<std::filesystem::path> saveFile(const std::string&, const std::string&) override { return {}; }

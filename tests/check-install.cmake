@@ -5,13 +5,28 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix
 if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
+set(icons)
+foreach(size 16 22 24 32 48 64 128 256 512)
+  list(APPEND icons share/icons/hicolor/${size}x${size}/apps/quorvel.png)
+endforeach()
 foreach(file bin/quorvel bin/quorvel-render share/doc/quorvel/manual/index.html
-             share/applications/quorvel.desktop share/icons/hicolor/256x256/apps/quorvel.png
+             share/applications/quorvel.desktop share/metainfo/org.quorvel.Quorvel.metainfo.xml ${icons}
              lib/lv2/quorvel.lv2/manifest.ttl lib/lv2/quorvel.lv2/quorvel.ttl lib/lv2/quorvel.lv2/quorvel.so)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+# What software centres and menus read must pass their own validators.
+execute_process(COMMAND desktop-file-validate "${prefix}/share/applications/quorvel.desktop"
+                OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE failed)
+if(failed OR NOT report STREQUAL "")
+  message(FATAL_ERROR "desktop-file-validate: ${report}")
+endif()
+execute_process(COMMAND appstreamcli validate --no-net "${prefix}/share/metainfo/org.quorvel.Quorvel.metainfo.xml"
+                OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "appstreamcli validate: ${report}")
+endif()
 execute_process(COMMAND "${prefix}/bin/quorvel" --version OUTPUT_VARIABLE version RESULT_VARIABLE failed)
 if(failed OR NOT version MATCHES "QUORVEL 2.0.0")
   message(FATAL_ERROR "the installed quorvel does not run: ${version}")

@@ -49,6 +49,11 @@ public:
     // switch, each showing how it stands; nothing when the menu is left.
     virtual std::optional<PanelMenuChoice> choosePanelMenu(const QPoint& globalPosition, int currentPercent,
                                                            bool airOn) = 0;
+    // The menu of one slider or button, headed by its name: "Learn MIDI controller", and
+    // "Forget MIDI controller" when a slot holds it; nothing when the menu is left.
+    enum class ControlAction { Learn, Forget };
+    virtual std::optional<ControlAction> chooseControlAction(const QPoint& globalPosition, const std::string& name,
+                                                             bool assigned) = 0;
     // Opens the manual in the desktop's viewer; false when nothing could show it.
     virtual bool openManual(const std::filesystem::path& page) = 0;
     // The primitives' error box: Yes/No (leaf mode) or OK/Cancel (parent mode); true when

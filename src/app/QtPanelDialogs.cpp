@@ -85,6 +85,19 @@ std::optional<PanelDialogs::PanelMenuChoice> QtPanelDialogs::choosePanelMenu(con
     return PanelMenuChoice{chosen->data().toInt(), false};
 }
 
+std::optional<PanelDialogs::ControlAction> QtPanelDialogs::chooseControlAction(const QPoint& globalPosition,
+                                                                              const std::string& name, bool assigned) {
+    QMenu menu(parent_);
+    menu.addSection(q(name));
+    QAction* learn = menu.addAction(QStringLiteral("Learn MIDI controller"));
+    QAction* forget = menu.addAction(QStringLiteral("Forget MIDI controller"));
+    forget->setEnabled(assigned);
+    const QAction* chosen = menu.exec(globalPosition);
+    if (chosen == learn) return ControlAction::Learn;
+    if (chosen == forget) return ControlAction::Forget;
+    return std::nullopt;
+}
+
 void QtPanelDialogs::message(const std::string& text) {
     DialogTitle::runMessageBox(parent_, QMessageBox::Warning, kTitle, q(text), QMessageBox::Ok);
 }

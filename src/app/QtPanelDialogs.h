@@ -18,6 +18,8 @@ public:
     SaveAnswer askToSave(const std::string& text) override;
     std::optional<PanelMenuChoice> choosePanelMenu(const QPoint& globalPosition, int currentPercent,
                                                    bool airOn) override;
+    std::optional<ControlAction> chooseControlAction(const QPoint& globalPosition, const std::string& name,
+                                                     bool assigned) override;
     void message(const std::string& text) override;
     std::optional<std::filesystem::path> openFile(const std::string& title, const std::string& filter) override;
     std::optional<std::filesystem::path> saveFile(const std::string& defaultExtension,

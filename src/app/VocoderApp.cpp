@@ -1,5 +1,6 @@
 #include "app/VocoderApp.h"
 
+#include "app/NsmSession.h"
 #include "app/VocoderWindow.h"
 #include "audio/JackStream.h"
 #include "session/Preferences.h"
@@ -10,6 +11,7 @@
 #include <QSessionManager>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 VocoderApp::CommandLine VocoderApp::parse(const std::vector<std::string>& args) {
@@ -110,6 +112,21 @@ int VocoderApp::run(int argc, char** argv) {
 
     JackStream::setClientName(line.jackName);
     JackStream::setAutoConnect(line.jackConnect);
+    const char* nsmUrl = std::getenv("NSM_URL");
+    if (nsmUrl && *nsmUrl) {
+        // The session decides where the files are and what the JACK client is called.
+        VocoderWindow::Options base;
+        base.manual = manualPage(QApplication::applicationDirPath().toStdString());
+        NsmSession session(
+            base, [](const VocoderWindow::Options& options) { return std::make_unique<VocoderWindow>(options); },
+            [] { QCoreApplication::quit(); });
+        std::string error;
+        if (!session.start(nsmUrl, std::filesystem::path(argv[0]).filename().string(), &error)) {
+            std::cerr << "quorvel: " << error << '\n';
+            return 1;
+        }
+        return app.exec();
+    }
     VocoderWindow::Options options;
     options.sessionFile = line.session.empty() ? sessionFilePath() : line.session;
     options.manual = manualPage(QApplication::applicationDirPath().toStdString());

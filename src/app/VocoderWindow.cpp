@@ -3,6 +3,8 @@
 #include "app/QtPanelDialogs.h"
 #include "core/ControlTable.h"
 #include "core/EngineParamsUpdate.h"
+#include "midi/MidiLearn.h"
+#include "midi/MidiDeviceSettings.h"
 #include "midi/MidiMessage.h"
 #include "dsp/Nsp.h"
 #include "files/TemporaryFile.h"
@@ -19,6 +21,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -93,6 +96,12 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
     updateStatus();
 
     qApp->installEventFilter(this);
+    if (options_.managed) {
+        savedPanel_ = settingsText(view_);
+        savedPreferences_ = preferences_;
+        soundCardPending_ = false;
+        QTimer::singleShot(0, this, [this] { openDevices(false); });
+    }
 }
 
 VocoderWindow::~VocoderWindow() {
@@ -191,6 +200,11 @@ void VocoderWindow::setZoom(int percent) {
 }
 
 void VocoderWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // A button's menu (it has none of its own); the panel's elsewhere.
+    if (auto* button = qobject_cast<BitmapButton*>(childAt(event->pos()))) {
+        controlMenu(controlIdOfButton(button->index()), event->globalPos());
+        return;
+    }
     const auto chosen = dialogs_->choosePanelMenu(event->globalPos(), preferences_.zoomPercent, preferences_.air);
     if (!chosen) return;
     if (chosen->flipAir) {
@@ -205,7 +219,7 @@ void VocoderWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void VocoderWindow::savePreferences() {
-    if (options_.preferences.empty()) return;
+    if (options_.preferences.empty() || options_.managed) return;
     std::string error;
     // Only a convenience is lost: said where the user who started the program looks.
     if (!preferences_.save(options_.preferences, &error))
@@ -218,6 +232,7 @@ void VocoderWindow::serviceEngine() {
     audioWake_.drain();
     engine_.setEchoReady(midiLink_.echoReady());
     if (engine_.service(*this)) showImage();
+    if (learning_ >= 0) collectLearnt();
 }
 
 void VocoderWindow::showImage() {
@@ -273,14 +288,18 @@ void VocoderWindow::message(std::string_view text) {
 
 // ---- The sound card -------------------------------------------------------------------
 
-void VocoderWindow::openSoundCard() {
+void VocoderWindow::openSoundCard() { openDevices(true); }
+
+void VocoderWindow::openDevices(bool ask) {
     soundCardPending_ = false;
     closeDevice();
     catalog_ = AudioDeviceCatalog::scan();
     soundCardDialog_.setCatalog(catalog_);
     // Whatever way the dialog ends, the results of its last OK are used (or, before any, the
-    // devices it offered).
-    if (dialogs_->soundCard(soundCardDialog_)) {
+    // devices it offered). Unasked, they are what it would offer.
+    if (!ask) {
+        soundCardDialog_.open();
+    } else if (dialogs_->soundCard(soundCardDialog_)) {
         const SoundCardDialog::Memory& chosen = soundCardDialog_.memory();
         preferences_.inputDevice = chosen.input;
         preferences_.outputDevice = chosen.output;
@@ -356,6 +375,7 @@ QString VocoderWindow::audioStatus() const {
 }
 
 QString VocoderWindow::soundCaption() const {
+    if (learning_ >= 0) return QStringLiteral("MOVE A MIDI CONTROLLER");
     if (soundLost_) return QStringLiteral("SOUND CARD LOST");
     if (!device_ || device_->noOutput()) return QStringLiteral("NO SOUND CARD");
     if (device_->hasError()) return QStringLiteral("SOUND CARD FAILED");
@@ -365,7 +385,11 @@ QString VocoderWindow::soundCaption() const {
 }
 
 void VocoderWindow::updateStatus() {
-    display_->setToolTip(audioStatus());
+    QString tip = audioStatus();
+    if (learning_ >= 0)
+        tip.prepend(QString("Learning a MIDI controller for \"%1\": move it, or press Escape.\n\n")
+                        .arg(QString::fromUtf8(controlInfo(learning_).name.data(), qsizetype(controlInfo(learning_).name.size()))));
+    display_->setToolTip(tip);
     display_->setStatus(soundCaption());
 }
 
@@ -404,6 +428,16 @@ void VocoderWindow::PassHooks::applySettings(VocoderCore& core, CommandDispatche
 // ---- Window events -----------------------------------------------------------------------
 
 bool VocoderWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The right button drags a slider, so its menu is on Ctrl and the right button.
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto* slider = qobject_cast<ValueSlider*>(watched);
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (slider && slider->parent() == this && mouse->button() == Qt::RightButton &&
+            (mouse->modifiers() & Qt::ControlModifier)) {
+            controlMenu(controlIdOfSlider(slider->index()), mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
     if (soundCardPending_ && event->type() == QEvent::MouseMove) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && (widget == this || isAncestorOf(widget))) {
@@ -416,6 +450,10 @@ bool VocoderWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VocoderWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && learning_ >= 0) {
+        cancelMidiLearn();
+        return;
+    }
     if (event->key() == Qt::Key_S) {
         QTimer::singleShot(0, this, &VocoderWindow::openSoundCard);
         return;
@@ -426,6 +464,12 @@ void VocoderWindow::keyPressEvent(QKeyEvent* event) {
 void VocoderWindow::closeEvent(QCloseEvent* event) {
     if (closing_) {
         event->accept();
+        return;
+    }
+    // The session manager ends the program; the window only goes out of sight.
+    if (options_.managed) {
+        hide();
+        event->ignore();
         return;
     }
     if (!dialogs_->question("Do you really want to stop having fun?")) {
@@ -453,6 +497,27 @@ void VocoderWindow::closeEvent(QCloseEvent* event) {
             dialogs_->message("The session could not be saved: " + error);
     }
     event->accept();
+}
+
+std::string VocoderWindow::saveSession() {
+    std::string error;
+    if (!SaveSettings(view_, options_.sessionFile, &error)) return "the session could not be saved: " + error;
+    if (!options_.preferences.empty() && !preferences_.save(options_.preferences, &error))
+        return "the preferences could not be saved: " + error;
+    savedPanel_ = settingsText(view_);
+    savedPreferences_ = preferences_;
+    return {};
+}
+
+bool VocoderWindow::hasUnsavedChanges() const {
+    return !(preferences_ == savedPreferences_) || settingsText(view_) != savedPanel_;
+}
+
+void VocoderWindow::quitWithoutSaving() {
+    closing_ = true;
+    closeDevice();
+    midiLink_.Close();
+    close();
 }
 
 // ---- What the commands ask for ---------------------------------------------------------------
@@ -541,6 +606,52 @@ void VocoderWindow::openHelp() {
 
 void VocoderWindow::configureMidi() {
     runMidiSettings(view_, midiLink_, dialogs_->midiDevices());
+    engine_.setMidiTable(view_.midiSlots, view_.midiInChannel, view_.midiOutChannel);
+    serviceEngine();
+}
+
+void VocoderWindow::controlMenu(ControlId control, const QPoint& globalPosition) {
+    const std::string_view name = controlInfo(control).name;
+    const auto action = dialogs_->chooseControlAction(globalPosition, std::string(name),
+                                                      MidiLearn::isAssigned(view_.midiSlots, control));
+    if (action == PanelDialogs::ControlAction::Learn) learnMidiController(control);
+    if (action == PanelDialogs::ControlAction::Forget) forgetMidiController(control);
+}
+
+void VocoderWindow::learnMidiController(ControlId control) {
+    if (midiLink_.inClosed() || view_.midiInChannel > midi_channel::kLastIn) {
+        dialogs_->message("QUORVEL hears no MIDI input: choose an input device and channel with the \"MIDI\" "
+                          "button first.");
+        return;
+    }
+    learning_ = control;
+    midiMapping_.learn().arm();
+    updateStatus();
+}
+
+void VocoderWindow::cancelMidiLearn() {
+    if (learning_ < 0) return;
+    midiMapping_.learn().cancel();
+    learning_ = -1;
+    updateStatus();
+}
+
+void VocoderWindow::collectLearnt() {
+    const int controller = midiMapping_.learn().collect();
+    if (controller < 0) return;
+    const ControlId control = learning_;
+    learning_ = -1;
+    updateStatus();
+    if (!MidiLearn::assign(view_.midiSlots, control, controller)) {
+        dialogs_->message("All 20 MIDI assignments hold other controls: free one in the \"MIDI\" dialog first.");
+        return;
+    }
+    engine_.setMidiTable(view_.midiSlots, view_.midiInChannel, view_.midiOutChannel);
+    if (engine_.service(*this)) showImage();
+}
+
+void VocoderWindow::forgetMidiController(ControlId control) {
+    if (!MidiLearn::forget(view_.midiSlots, control)) return;
     engine_.setMidiTable(view_.midiSlots, view_.midiInChannel, view_.midiOutChannel);
     serviceEngine();
 }

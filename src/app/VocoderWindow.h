@@ -48,6 +48,9 @@ public:
         std::filesystem::path sessionFile; // read at start, written at close
         std::filesystem::path manual;      // the manual's first page, for HELP
         std::filesystem::path preferences; // the devices chosen last and the zoom; empty: none kept
+        // Under a session manager: the devices recorded open at start without a question,
+        // nothing is written unless saveSession() asks, and closing only hides the window.
+        bool managed = false;
     };
 
     // `dialogs` answers every modal question; null gives the real Qt dialogs.
@@ -85,12 +88,28 @@ public:
     // What the display's top line says about the sound: empty while all is well.
     QString soundCaption() const;
 
+    // MIDI learn (a slider's or button's menu): the next control change that arrives is
+    // assigned to `control` as an assignment made in the MIDI dialog; the display says so
+    // until it comes, or Escape cancels.
+    void learnMidiController(ControlId control);
+    void cancelMidiLearn();
+    ControlId learningControl() const { return learning_; }
+    void forgetMidiController(ControlId control);
+
     // The panel's size: 100, 150 or 200 percent, kept in the preferences.
     void setZoom(int percent);
     int zoomPercent() const { return preferences_.zoomPercent; }
     bool airOn() const { return preferences_.air; }
     // Whether closing now would lose a take that was never saved.
     bool takeIsUnsaved() const;
+
+    // The session manager's save: the panel into the session file (as SSet writes it) and
+    // the preferences; an empty text, or what failed.
+    std::string saveSession();
+    // Whether the panel or the preferences differ from what the session last saved.
+    bool hasUnsavedChanges() const;
+    // The end a session manager asks for: no question, nothing saved.
+    void quitWithoutSaving();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -126,7 +145,11 @@ private:
     void saveSettings();
     void openHelp();
     void configureMidi();
+    void controlMenu(ControlId control, const QPoint& globalPosition);
+    // Makes the assignment once the learnt controller has come.
+    void collectLearnt();
     void closeDevice();
+    void openDevices(bool ask);
     void checkDevice();
     void updateStatus();
 
@@ -188,7 +211,12 @@ private:
     MidiMapping midiMapping_{core_, engine_.ownedDispatcher()};
     MidiMapping viewMapping_{view_, viewDispatcher_}; // the slider echo only
 
+    ControlId learning_ = -1; // the control waiting for its controller
+
     Preferences preferences_;
+    // What the session last saved (managed only).
+    std::string savedPanel_;
+    Preferences savedPreferences_;
     qreal zoom_ = 1.0;
     // The take last saved, and how long it was then: a take that has not grown since needs
     // no question at close.

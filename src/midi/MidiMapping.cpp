@@ -41,6 +41,7 @@ void MidiMapping::handleMessage(const MidiMessage& message) {
 
     switch (message.kind()) {
     case midi_status::ControlChange:
+        if (learn_.offer(message.data1())) break;
         controlChange(message.data1(), message.data2());
         break;
     case midi_status::NoteOn:

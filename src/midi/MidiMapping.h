@@ -3,6 +3,7 @@
 #include "core/CommandDispatcher.h"
 #include "core/VocoderCore.h"
 #include "midi/MidiEchoTarget.h"
+#include "midi/MidiLearn.h"
 #include "midi/MidiMessage.h"
 
 #include <array>
@@ -30,6 +31,9 @@ public:
     // (parameter sliders doubled to 0..126) when it differs from the last value sent.
     void echoSliders(MidiEchoTarget& target);
 
+    // While armed, takes the next control change for the control being learnt.
+    MidiLearn& learn() { return learn_; }
+
     // Per button: 1 after a high value switched it, until a low value lets go.
     const std::array<int, kButtonCount>& buttonLatch() const { return MidiButtonLatch_; }
 
@@ -42,4 +46,5 @@ private:
     CommandDispatcher& dispatcher_;
     // Zero from the start, so the first message already finds every button let go.
     std::array<int, kButtonCount> MidiButtonLatch_{};
+    MidiLearn learn_;
 };

@@ -24,6 +24,7 @@ public:
     // Air: the voice's band above the engine's, on a device that can carry it.
     bool air = false;
 
+    bool operator==(const Preferences&) const = default;
     bool hasSoundCard() const { return !outputDevice.empty(); }
 
     // Reads `path`; false (everything left as it was) when it cannot be opened.

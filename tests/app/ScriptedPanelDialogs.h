@@ -24,6 +24,9 @@ public:
         std::deque<SaveAnswer> saveAnswers3;
         std::deque<std::optional<PanelMenuChoice>> menus;
         std::vector<bool> airShown; // how the menu showed the Air switch, each time
+        // A control's menu: what is chosen, and the names and "assigned" it showed.
+        std::deque<std::optional<ControlAction>> controlActions;
+        std::vector<std::pair<std::string, bool>> controlMenus;
         std::vector<std::string> openTitles;
         // Runs while a file dialog or the rate dialog is up: what the panel shows meanwhile.
         std::function<void()> whileDialogIsUp;
@@ -67,6 +70,10 @@ public:
     std::optional<PanelMenuChoice> choosePanelMenu(const QPoint&, int, bool airOn) override {
         s_.airShown.push_back(airOn);
         return take(s_.menus, "panel menu");
+    }
+    std::optional<ControlAction> chooseControlAction(const QPoint&, const std::string& name, bool assigned) override {
+        s_.controlMenus.emplace_back(name, assigned);
+        return take(s_.controlActions, "control menu");
     }
 
     bool question(const std::string& text) override {

@@ -210,6 +210,57 @@ TEST_F(Mapping, SlotsWhoseControlIsOutside1To83DoNothing) {
     EXPECT_TRUE(output.sent.empty());
 }
 
+// ---- Learning a controller -------------------------------------------------------------
+
+TEST_F(Mapping, ALearningControlTakesTheNextControlChangeOnTheChannelInsteadOfPlayingIt) {
+    assign(0, control::MixLevel, 7);
+    core.midiInChannel = 2;
+    mapping.learn().arm();
+    receive(noteOn(1, 69, 100));
+    receive(controlChange(5, 7, 127)); // channel 6: not heard
+    EXPECT_EQ(mapping.learn().collect(), -1);
+    receive(controlChange(1, 7, 127));
+    EXPECT_EQ(slider(control::MixLevel), 0) << "the control change that was learnt also played";
+    EXPECT_EQ(mapping.learn().collect(), 7);
+    EXPECT_EQ(mapping.learn().collect(), -1);
+    receive(controlChange(1, 7, 127)); // learnt once: the next one plays
+    EXPECT_EQ(slider(control::MixLevel), 63);
+    mapping.learn().arm();
+    mapping.learn().cancel();
+    receive(controlChange(1, 9, 1));
+    EXPECT_EQ(mapping.learn().collect(), -1);
+}
+
+TEST(MidiLearnSlots, ALearntControllerGoesWhereItsControlIsElseInTheFirstFreeSlot) {
+    std::array<MidiAssignment, kMidiSlotCount> slots{};
+    slots[0] = {control::Eq, 64};
+    slots[1] = {control::Off, 12};
+    slots[3] = {control::MixLevel, 7};
+    slots[4] = {control::MixLevel, 8};
+    struct Case {
+        ControlId control;
+        int controller;
+        std::size_t slot;
+    };
+    for (const Case& c : {Case{control::MixLevel, 21, 3}, Case{control::Yodel, 22, 1}, Case{control::Enhance, 23, 2},
+                          Case{control::Eq, 24, 0}}) {
+        ASSERT_TRUE(MidiLearn::assign(slots, c.control, c.controller));
+        EXPECT_EQ(slots[c.slot].control, c.control);
+        EXPECT_EQ(slots[c.slot].controller, c.controller);
+    }
+    EXPECT_EQ(slots[4].controller, 8);
+    // Forgetting frees every slot of the control and keeps the controller numbers.
+    EXPECT_TRUE(MidiLearn::forget(slots, control::MixLevel));
+    EXPECT_FALSE(MidiLearn::isAssigned(slots, control::MixLevel));
+    EXPECT_EQ(slots[3].controller, 21);
+    EXPECT_FALSE(MidiLearn::forget(slots, control::MixLevel));
+    // A full table keeps what it holds.
+    for (auto& slot : slots) slot = {control::Rec, 1};
+    EXPECT_FALSE(MidiLearn::assign(slots, control::Play, 2));
+    EXPECT_TRUE(MidiLearn::assign(slots, control::Rec, 2));
+    EXPECT_EQ(slots[0].controller, 2);
+}
+
 // ---- Malformed input, as the MIDI layer delivers it ------------------------------------
 
 class MalformedInput : public Mapping {

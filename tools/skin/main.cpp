@@ -1,7 +1,9 @@
 // Draws QUORVEL's skin and writes it as PNG files: `name.png` at 1x and `name@2x.png` at 2x
-// for every picture of the skin catalogue.
+// for every picture of the skin catalogue; or the program's icon at the sizes desktops ask
+// for, in the layout of an icon theme.
 //
-//     quorvel-skin-generator <folder>      (the committed pictures live in assets/skin/)
+//     quorvel-skin-generator <folder>          (the committed pictures live in assets/skin/)
+//     quorvel-skin-generator --icons <folder>  (<folder>/<N>x<N>/apps/quorvel.png; the build)
 
 #include "ui/SkinCatalog.h"
 #include "SkinPainter.h"
@@ -44,16 +46,41 @@ bool writePicture(const SkinImageInfo& info, int scale, const QDir& folder) {
     return true;
 }
 
+// Drawn from the picture itself rather than scaled from 256 pixels, so the small sizes keep
+// crisp edges.
+bool writeIcons(const QDir& folder) {
+    const SkinImageInfo& info = skinImageInfo(SkinImage::ProgramIcon);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.scale(double(size) / info.width, double(size) / info.height);
+            SkinPainter::paint(info.image, painter);
+        }
+        const QString sub = QStringLiteral("%1x%1/apps").arg(size);
+        if (!folder.mkpath(sub) || !image.save(folder.filePath(sub + "/quorvel.png"), "PNG", 9)) {
+            std::fprintf(stderr, "cannot write the %d-pixel icon into %s\n", size, qPrintable(folder.path()));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // Drawing needs no screen: run anywhere, including build machines without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    const bool icons = argc == 3 && QByteArray(argv[1]) == "--icons";
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: %s [--icons] <output folder>\n", argv[0]);
         return 2;
     }
+    if (icons) return writeIcons(QDir(QString::fromLocal8Bit(argv[2]))) ? 0 : 1;
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
