@@ -97,6 +97,9 @@ VocoderWindow::VocoderWindow(Options options, std::unique_ptr<PanelDialogs> dial
 
     qApp->installEventFilter(this);
     if (options_.managed) {
+        // The first pass brings the banks to the sliders' values; the text to compare with
+        // is the panel's as it will then stand, or the session would look changed at once.
+        updateEngineParams(view_);
         savedPanel_ = settingsText(view_);
         savedPreferences_ = preferences_;
         soundCardPending_ = false;
