@@ -105,7 +105,10 @@ void BlockLoop::record(OutputBuffer& out) {
     ControlState& s = core_.state;
     RecordBlock* newLeft = nullptr;
     RecordBlock* newRight = nullptr;
-    if (s.recordOn && core_.recording) {
+    TakeStream* stream = nullptr;
+    if (s.recordOn && core_.recording && core_.recording->stream) {
+        stream = core_.recording->stream;
+    } else if (s.recordOn && core_.recording) {
         Recording& r = *core_.recording;
         newLeft = r.left.tryAppend();
         newRight = newLeft ? r.right.tryAppend() : nullptr;
@@ -132,6 +135,11 @@ void BlockLoop::record(OutputBuffer& out) {
             out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
             out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
         }
+        // As a kept take's new blocks stay: silent.
+        if (stream) {
+            static constexpr std::array<double, BLOCK_SIZE> kSilence{};
+            stream->recorded(kSilence, kSilence);
+        }
         return;
     }
     s.playRecording = false;
@@ -142,6 +150,8 @@ void BlockLoop::record(OutputBuffer& out) {
     if (newLeft) {
         newLeft->samples = left_;
         newRight->samples = right_;
+    } else if (stream) {
+        stream->recorded(left_, right_);
     }
 }
 
