@@ -98,118 +98,141 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
     }
 }
 
-// One half-band filter keeping every other output, run in three stages across the lanes:
-// lane 0 runs sections 1, 2 on sample j, lane 1 sections 3, 4 on sample j - 4 and lane 2
-// section 5 on sample j - 8, each stage taking what the one before gave four steps earlier,
-// so that a step waits on nothing but each section's own recursion. Three of the four lanes
-// work, and a stage's output has four steps to get to the next stage. In the first eight
-// steps the later stages have no sample yet and in the last eight the earlier ones have
-// none: their state is put back afterwards. Lane 3 and lane 2's second slot only fill the
-// vector (their taps are zero, their results unused).
-//
-// A run: begin() on samples 0-7, four() on each next four samples, end(); each four() and
-// end() give the kept outputs of two samples eight behind.
-struct StagedHalving {
-    static constexpr int kLag = 4;
-    HalfBandState f;
-    alignas(32) double taps[2][4][4] = {};
-    Delays<V4, 2> delays;
+// One five-section half-band filter keeping every other output, two samples at a time.
+// The half-band sections have a1 = 0, so the reference's t - a1*d0 is t itself (the
+// product is a zero, and t is never a negative zero: the generator's levels are whole
+// thousands and no section's output is -0 unless its input is), and a section's w[n] waits
+// only on w[n - 2]: both samples of a pair come out of one vector operation, the second's
+// d0 being the first's new w. Each vector holds two sections' pairs, lanes 0, 1 and 2, 3;
+// the third only the fifth section's. Section s works on pair k - s in step k, taking what
+// section s - 1 gave in the step before, so that nothing in a step waits on anything else
+// of that step. In the first four steps the later sections have no pair yet and in the last
+// four the earlier ones have none: their state is put back.
+struct PairedHalving {
+    static constexpr int kVectors = 3;
+    static constexpr int kLag = 4; // steps from the first section to the fifth
+    alignas(32) double taps[kVectors][3][4] = {}; // a2, b1, b2 of each vector's lanes
+    V4 prev[kVectors];                            // w[n - 2], w[n - 1] of each lane pair
+    V4 given[kVectors];                           // each vector's outputs of the last step
     double gain;
-    V4 held[kLag]; // the stages' outputs of the last four steps, by step modulo 4
+    double* delay;
 
-    // The filter's section of a lane's slot, or -1 for none.
-    static constexpr int sectionOf(int slot, int lane) {
-        return lane < 2 ? 2 * lane + slot : lane == 2 && slot == 0 ? 4 : -1;
+    // Whether the filter's sections all have a1 = 0, as the pair form needs.
+    static LANE_INLINE bool applies(HalfBandState f) {
+        for (int s = 0; s < 5; ++s)
+            if (f.taps[1 + 4 * s] != 0.0) return false;
+        return true;
     }
 
-    LANE_INLINE explicit StagedHalving(HalfBandState filter) : f(filter), gain(filter.taps[0]) {
-        for (int slot = 0; slot < 2; ++slot)
-            for (int lane = 0; lane < 4; ++lane) {
-                const int section = sectionOf(slot, lane);
-                for (int c = 0; c < 4; ++c)
-                    taps[slot][c][lane] = section >= 0 ? f.taps[1 + 4 * section + c] : 0.0;
-                for (int k = 0; k < 2; ++k)
-                    delays.d[slot][k][lane] = section >= 0 ? f.delay[2 * section + k] : 0.0;
+    LANE_INLINE explicit PairedHalving(HalfBandState f) : gain(f.taps[0]), delay(f.delay) {
+        for (int v = 0; v < kVectors; ++v) {
+            double state[4] = {};
+            for (int half = 0; half < 2; ++half) {
+                const int s = 2 * v + half;
+                if (s >= 5) continue;
+                for (int c = 0; c < 3; ++c)
+                    taps[v][c][2 * half] = taps[v][c][2 * half + 1] = f.taps[1 + 4 * s + 1 + c];
+                state[2 * half] = f.delay[2 * s + 1];
+                state[2 * half + 1] = f.delay[2 * s];
             }
-        for (V4& h : held) h = splat<V4>(0.0);
+            prev[v] = load<V4>(state);
+            given[v] = splat<V4>(0.0);
+        }
     }
 
-    // Step j: lane 0 takes sample x, lanes 1 and 2 what lanes 0 and 1 gave at step j - 4;
-    // returns lane 2's section 5 output.
-    template <bool Odd>
-    LANE_INLINE double step(double x, V4& heldSlot) {
+    // Step k on input pair k (already times the gain); returns the fifth section's pair
+    // k - 4, of which the first is kept.
+    LANE_INLINE double step(V2 input) {
         const double* t = &taps[0][0][0];
         __asm__("" : "+r"(t));
-        const V4 input = splat<V4>(gain * x);
-        V4 v = __builtin_shufflevector(input, heldSlot, 0, 4, 5, 3);
-        v = delays.template run<Odd>(v, t, 0, 4);
-        const double last = v[2];
-        v = delays.template run<Odd>(v, t + 16, 1, 4);
-        heldSlot = v;
-        return last;
-    }
-    LANE_INLINE void four(const double* x, double* y) {
-        y[0] = step<false>(x[0], held[0]);
-        step<true>(x[1], held[1]);
-        y[1] = step<false>(x[2], held[2]);
-        step<true>(x[3], held[3]);
-    }
-    // Puts back the lanes `mask` selects from `saved`.
-    LANE_INLINE void keep(const Delays<V4, 2>& saved, I4 mask) {
-        for (int slot = 0; slot < 2; ++slot)
-            for (int k = 0; k < 2; ++k) delays.d[slot][k] = mask ? saved.d[slot][k] : delays.d[slot][k];
+        const V4 in[kVectors] = {
+            __builtin_shufflevector(input, __builtin_shufflevector(given[0], given[0], 0, 1), 0, 1, 2, 3),
+            __builtin_shufflevector(given[0], given[1], 2, 3, 4, 5),
+            __builtin_shufflevector(given[1], given[1], 2, 3, 2, 3),
+        };
+        for (int v = 0; v < kVectors; ++v) {
+            const double* c = t + 12 * v;
+            const V4 w = in[v] - load<V4>(c) * prev[v];
+            const V4 d0 = __builtin_shufflevector(prev[v], w, 1, 4, 3, 6);
+            given[v] = w + load<V4>(c + 4) * d0 + load<V4>(c + 8) * prev[v];
+            prev[v] = w;
+        }
+        return given[2][0];
     }
 
-    LANE_INLINE void begin(const double* x) {
-        double unused[2];
-        const Delays<V4, 2> before = delays;
-        four(x, unused);
-        keep(before, I4{0, -1, -1, -1});
-        four(x + kLag, unused);
-        keep(before, I4{0, 0, -1, -1});
+    // Puts back the lanes of sections after `last` (the first steps), or keeps in `done`
+    // those of section `last` (the last steps, each section's state once its pairs are
+    // through).
+    LANE_INLINE void restoreAfter(const V4 (&saved)[kVectors], int last) {
+        for (int v = 0; v < kVectors; ++v) {
+            const I4 later{2 * v > last ? -1 : 0, 2 * v > last ? -1 : 0, 2 * v + 1 > last ? -1 : 0,
+                           2 * v + 1 > last ? -1 : 0};
+            prev[v] = later ? saved[v] : prev[v];
+        }
     }
-    // The last four kept outputs, and the filter's state written back.
-    LANE_INLINE void end(double* y) {
-        const double silence[kLag] = {};
-        const Delays<V4, 2> firstDone = delays;
-        four(silence, y);
-        const Delays<V4, 2> secondDone = delays;
-        four(silence, y + 2);
-        keep(firstDone, I4{-1, 0, 0, 0});
-        keep(secondDone, I4{0, -1, 0, 0});
-        for (int slot = 0; slot < 2; ++slot)
-            for (int lane = 0; lane < 3; ++lane) {
-                const int section = sectionOf(slot, lane);
-                if (section < 0) continue;
-                for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
+    LANE_INLINE void keepSection(V4 (&done)[kVectors], int section) const {
+        const int v = section / 2;
+        const I4 mine = (section & 1) ? I4{0, 0, -1, -1} : I4{-1, -1, 0, 0};
+        done[v] = mine ? prev[v] : done[v];
+    }
+
+    // `pairs` input pairs (at least kLag) into `pairs` kept outputs.
+    LANE_INLINE void run(const double* x, int pairs, double* out) {
+        const V2 g{gain, gain};
+        const V4 initial[kVectors] = {prev[0], prev[1], prev[2]};
+        for (int k = 0; k < kLag; ++k) {
+            step(g * load<V2>(x + 2 * k));
+            restoreAfter(initial, k);
+        }
+        for (int k = kLag; k < pairs; ++k) out[k - kLag] = step(g * load<V2>(x + 2 * k));
+        V4 done[kVectors] = {prev[0], prev[1], prev[2]};
+        keepSection(done, 0);
+        const V2 silence{0.0, 0.0};
+        for (int k = pairs; k < pairs + kLag; ++k) {
+            out[k - kLag] = step(silence);
+            keepSection(done, k - pairs + 1);
+        }
+        for (int v = 0; v < kVectors; ++v) {
+            for (int half = 0; half < 2; ++half) {
+                const int s = 2 * v + half;
+                if (s >= 5) continue;
+                delay[2 * s + 1] = done[v][2 * half];
+                delay[2 * s] = done[v][2 * half + 1];
             }
+        }
     }
 };
 
-void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
-    // The second halving runs along with the first as soon as it has samples, so that the
-    // two recursions overlap.
-    constexpr int kIn = 4 * BLOCK_SIZE;
-    constexpr int kHalf = kIn / 2;
-    double half[kHalf]; // the first halving's kept outputs
-    StagedHalving a(first), b(second);
-    a.begin(in);
-    int ready = 0; // kept outputs of the first so far
-    int taken = 0; // of those, what the second has run on
-    for (int j = 8; j < kIn; j += 4) {
-        a.four(in + j, half + ready);
-        ready += 2;
-        if (taken == 0 && ready >= 8) {
-            b.begin(half);
-            taken = 8;
-        } else if (taken > 0 && ready >= taken + 4) {
-            b.four(half + taken, out + (taken - 8) / 2);
-            taken += 4;
+// The primitives' filter loop for one filter, keeping every other output: for taps the
+// pair form does not apply to.
+void halveSampleBySample(const double* in, int n, double* out, HalfBandState f) {
+    double* d = f.delay;
+    const double* c = f.taps + 1;
+    for (int i = 0; i < n; ++i) {
+        double t = f.taps[0] * in[i];
+        for (int k = 0; k < 5; ++k) {
+            const double d0 = d[2 * k];
+            const double d1 = d[2 * k + 1];
+            const double w = t - c[4 * k] * d0 - c[4 * k + 1] * d1;
+            const double y = w + c[4 * k + 2] * d0 + c[4 * k + 3] * d1;
+            d[2 * k + 1] = d0;
+            d[2 * k] = w;
+            t = y;
         }
+        if ((i & 1) == 0) out[i / 2] = t;
     }
-    a.end(half + ready);
-    for (; taken < kHalf; taken += 4) b.four(half + taken, out + (taken - 8) / 2);
-    b.end(out + (kHalf - 8) / 2);
+}
+
+void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
+    constexpr int kIn = 4 * BLOCK_SIZE;
+    double half[kIn / 2]; // the first halving's kept outputs
+    if (PairedHalving::applies(first) && PairedHalving::applies(second)) {
+        PairedHalving(first).run(in, kIn / 2, half);
+        PairedHalving(second).run(half, kIn / 4, out);
+    } else {
+        halveSampleBySample(in, kIn, half, first);
+        halveSampleBySample(half, kIn / 2, out, second);
+    }
 }
 
 void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
