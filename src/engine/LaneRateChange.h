@@ -109,13 +109,7 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
 // of that step. In the first four steps the later sections have no pair yet and in the last
 // four the earlier ones have none: their state is put back.
 struct PairedHalving {
-    static constexpr int kVectors = 3;
     static constexpr int kLag = 4; // steps from the first section to the fifth
-    alignas(32) double taps[kVectors][3][4] = {}; // a2, b1, b2 of each vector's lanes
-    V4 prev[kVectors];                            // w[n - 2], w[n - 1] of each lane pair
-    V4 given[kVectors];                           // each vector's outputs of the last step
-    double gain;
-    double* delay;
 
     // Whether the filter's sections all have a1 = 0, as the pair form needs.
     static LANE_INLINE bool applies(HalfBandState f) {
@@ -124,82 +118,89 @@ struct PairedHalving {
         return true;
     }
 
-    LANE_INLINE explicit PairedHalving(HalfBandState f) : gain(f.taps[0]), delay(f.delay) {
-        for (int v = 0; v < kVectors; ++v) {
-            double state[4] = {};
+    // `pairs` input pairs (even, at least kLag) into `pairs` kept outputs. The state lives in
+    // named vectors, not arrays, so that it stays in registers from step to step.
+    static LANE_INLINE void run(HalfBandState f, const double* x, int pairs, double* out) {
+        // a2, b1, b2 of each vector's lanes; the unused lanes' are zero.
+        alignas(32) double taps[3][3][4] = {};
+        double state[3][4] = {};
+        for (int v = 0; v < 3; ++v)
             for (int half = 0; half < 2; ++half) {
                 const int s = 2 * v + half;
                 if (s >= 5) continue;
                 for (int c = 0; c < 3; ++c)
                     taps[v][c][2 * half] = taps[v][c][2 * half + 1] = f.taps[1 + 4 * s + 1 + c];
-                state[2 * half] = f.delay[2 * s + 1];
-                state[2 * half + 1] = f.delay[2 * s];
+                state[v][2 * half] = f.delay[2 * s + 1];
+                state[v][2 * half + 1] = f.delay[2 * s];
             }
-            prev[v] = load<V4>(state);
-            given[v] = splat<V4>(0.0);
-        }
-    }
+        // w[n - 2], w[n - 1] of each lane pair, and each vector's outputs of the last step.
+        V4 p0 = load<V4>(state[0]), p1 = load<V4>(state[1]), p2 = load<V4>(state[2]);
+        V4 g0 = splat<V4>(0.0), g1 = g0, g2 = g0;
 
-    // Step k on input pair k (already times the gain); returns the fifth section's pair
-    // k - 4, of which the first is kept.
-    LANE_INLINE double step(V2 input) {
-        const double* t = &taps[0][0][0];
-        __asm__("" : "+r"(t));
-        const V4 in[kVectors] = {
-            __builtin_shufflevector(input, __builtin_shufflevector(given[0], given[0], 0, 1), 0, 1, 2, 3),
-            __builtin_shufflevector(given[0], given[1], 2, 3, 4, 5),
-            __builtin_shufflevector(given[1], given[1], 2, 3, 2, 3),
+        auto section = [](V4 in, V4& prev, const double* c) LANE_INLINE_LAMBDA {
+            const V4 w = in - load<V4>(c) * prev;
+            const V4 d0 = __builtin_shufflevector(prev, w, 1, 4, 3, 6);
+            const V4 y = w + load<V4>(c + 4) * d0 + load<V4>(c + 8) * prev;
+            prev = w;
+            return y;
         };
-        for (int v = 0; v < kVectors; ++v) {
-            const double* c = t + 12 * v;
-            const V4 w = in[v] - load<V4>(c) * prev[v];
-            const V4 d0 = __builtin_shufflevector(prev[v], w, 1, 4, 3, 6);
-            given[v] = w + load<V4>(c + 4) * d0 + load<V4>(c + 8) * prev[v];
-            prev[v] = w;
-        }
-        return given[2][0];
-    }
+        // Step k on input pair k (times the gain) in lanes 0, 1 of `input`, or in lanes 2, 3
+        // when High; gives the fifth section's pair k - 4.
+        auto step = [&]<bool High = false>(V4 input) LANE_INLINE_LAMBDA {
+            const double* t = &taps[0][0][0];
+            const V4 in0 = High ? __builtin_shufflevector(input, g0, 2, 3, 4, 5)
+                                : __builtin_shufflevector(input, g0, 0, 1, 4, 5);
+            const V4 in1 = __builtin_shufflevector(g0, g1, 2, 3, 4, 5);
+            const V4 in2 = __builtin_shufflevector(g1, g1, 2, 3, 2, 3);
+            g0 = section(in0, p0, t);
+            g1 = section(in1, p1, t + 12);
+            g2 = section(in2, p2, t + 24);
+            return g2[0];
+        };
 
-    // Puts back the lanes of sections after `last` (the first steps), or keeps in `done`
-    // those of section `last` (the last steps, each section's state once its pairs are
-    // through).
-    LANE_INLINE void restoreAfter(const V4 (&saved)[kVectors], int last) {
-        for (int v = 0; v < kVectors; ++v) {
-            const I4 later{2 * v > last ? -1 : 0, 2 * v > last ? -1 : 0, 2 * v + 1 > last ? -1 : 0,
-                           2 * v + 1 > last ? -1 : 0};
-            prev[v] = later ? saved[v] : prev[v];
-        }
-    }
-    LANE_INLINE void keepSection(V4 (&done)[kVectors], int section) const {
-        const int v = section / 2;
-        const I4 mine = (section & 1) ? I4{0, 0, -1, -1} : I4{-1, -1, 0, 0};
-        done[v] = mine ? prev[v] : done[v];
-    }
+        // Two steps' input pairs at a time.
+        const V4 gain4{f.taps[0], f.taps[0], f.taps[0], f.taps[0]};
+        auto inputs = [&](int k) LANE_INLINE_LAMBDA { return gain4 * load<V4>(x + 2 * k); };
 
-    // `pairs` input pairs (at least kLag) into `pairs` kept outputs.
-    LANE_INLINE void run(const double* x, int pairs, double* out) {
-        const V2 g{gain, gain};
-        const V4 initial[kVectors] = {prev[0], prev[1], prev[2]};
-        for (int k = 0; k < kLag; ++k) {
-            step(g * load<V2>(x + 2 * k));
-            restoreAfter(initial, k);
+        // The first steps: the lanes of sections that have no pair yet are put back.
+        const V4 i0 = p0, i1 = p1, i2 = p2;
+        const V4 first = inputs(0), second = inputs(2);
+        step(first);
+        p0 = I4{0, 0, -1, -1} ? i0 : p0;
+        p1 = i1;
+        p2 = i2;
+        step.template operator()<true>(first);
+        p1 = i1;
+        p2 = i2;
+        step(second);
+        p1 = I4{0, 0, -1, -1} ? i1 : p1;
+        p2 = i2;
+        step.template operator()<true>(second);
+        p2 = i2;
+        for (int k = kLag; k < pairs; k += 2) {
+            const V4 two = inputs(k);
+            out[k - kLag] = step(two);
+            out[k + 1 - kLag] = step.template operator()<true>(two);
         }
-        for (int k = kLag; k < pairs; ++k) out[k - kLag] = step(g * load<V2>(x + 2 * k));
-        V4 done[kVectors] = {prev[0], prev[1], prev[2]};
-        keepSection(done, 0);
-        const V2 silence{0.0, 0.0};
-        for (int k = pairs; k < pairs + kLag; ++k) {
-            out[k - kLag] = step(silence);
-            keepSection(done, k - pairs + 1);
-        }
-        for (int v = 0; v < kVectors; ++v) {
+
+        // The last steps: each section's state is taken once its last pair is through.
+        const V4 silence = splat<V4>(0.0);
+        const V4 d0a = p0;
+        out[pairs - 4] = step(silence);
+        const V4 d0 = I4{-1, -1, 0, 0} ? d0a : p0;
+        out[pairs - 3] = step(silence);
+        const V4 d1a = p1;
+        out[pairs - 2] = step(silence);
+        const V4 d1 = I4{-1, -1, 0, 0} ? d1a : p1;
+        out[pairs - 1] = step(silence);
+        const V4 done[3] = {d0, d1, p2};
+        for (int v = 0; v < 3; ++v)
             for (int half = 0; half < 2; ++half) {
                 const int s = 2 * v + half;
                 if (s >= 5) continue;
-                delay[2 * s + 1] = done[v][2 * half];
-                delay[2 * s] = done[v][2 * half + 1];
+                f.delay[2 * s + 1] = done[v][2 * half];
+                f.delay[2 * s] = done[v][2 * half + 1];
             }
-        }
     }
 };
 
@@ -227,8 +228,8 @@ void halveTwice(const double* in, double* out, HalfBandState first, HalfBandStat
     constexpr int kIn = 4 * BLOCK_SIZE;
     double half[kIn / 2]; // the first halving's kept outputs
     if (PairedHalving::applies(first) && PairedHalving::applies(second)) {
-        PairedHalving(first).run(in, kIn / 2, half);
-        PairedHalving(second).run(half, kIn / 4, out);
+        PairedHalving::run(first, in, kIn / 2, half);
+        PairedHalving::run(second, half, kIn / 4, out);
     } else {
         halveSampleBySample(in, kIn, half, first);
         halveSampleBySample(half, kIn / 2, out, second);
