@@ -1,8 +1,9 @@
 #pragma once
 
 // The rate changes outside the kernel: the carrier generator's two halvings, the
-// doubling of left, right pairs, and the WAV encoder's 16-bit samples. A part of the lane
-// routines, included by LaneRoutinesImpl.h only (see LaneVectors.h).
+// doubling of left, right pairs, and the 16-bit samples of the WAV encoder and of the
+// block loop's output. A part of the lane routines, included by LaneRoutinesImpl.h only
+// (see LaneVectors.h).
 
 #ifndef LANE_ROUTINES
 #error "the lane routines' parts are included by engine/LaneRoutinesImpl.h only"
@@ -262,27 +263,47 @@ void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfB
         }
 }
 
-void toSamples16(const double* in, int n, std::int16_t* out) {
-    typedef int I32x4 __attribute__((vector_size(16)));
-    typedef short I16x4 __attribute__((vector_size(8)));
-    const V4 zero = splat<V4>(0.0);
+typedef int I32x4 __attribute__((vector_size(16)));
+typedef short I16x4 __attribute__((vector_size(8)));
+typedef short I16x8 __attribute__((vector_size(16)));
+
+// Four values as toSample16 makes them.
+LANE_INLINE I16x4 samples16(V4 v) {
     const V4 top = splat<V4>(32767.0);
     const V4 bottom = splat<V4>(-32768.0);
+    v = v == v ? v : splat<V4>(0.0);
+    v = v >= top ? top : v;
+    v = v <= bottom ? bottom : v;
+    return __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+}
+
+LANE_INLINE std::int16_t sample16(double v) {
+    v = v == v ? v : 0.0;
+    v = v >= 32767.0 ? 32767.0 : v;
+    v = v <= -32768.0 ? -32768.0 : v;
+    return static_cast<std::int16_t>(static_cast<int>(v));
+}
+
+void toSamples16(const double* in, int n, std::int16_t* out) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        V4 v = load<V4>(in + i);
-        v = v == v ? v : zero;
-        v = v >= top ? top : v;
-        v = v <= bottom ? bottom : v;
-        const I16x4 s = __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+        const I16x4 s = samples16(load<V4>(in + i));
         __builtin_memcpy(out + i, &s, sizeof s);
     }
+    for (; i < n; ++i) out[i] = sample16(in[i]);
+}
+
+void toStereo16(const double* left, const double* right, int n, std::int16_t* out) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const I16x4 l = samples16(load<V4>(left + i));
+        const I16x4 r = samples16(load<V4>(right + i));
+        const I16x8 frames = __builtin_shufflevector(l, r, 0, 4, 1, 5, 2, 6, 3, 7);
+        __builtin_memcpy(out + 2 * i, &frames, sizeof frames);
+    }
     for (; i < n; ++i) {
-        double v = in[i];
-        v = v == v ? v : 0.0;
-        v = v >= 32767.0 ? 32767.0 : v;
-        v = v <= -32768.0 ? -32768.0 : v;
-        out[i] = static_cast<std::int16_t>(static_cast<int>(v));
+        out[2 * i] = sample16(left[i]);
+        out[2 * i + 1] = sample16(right[i]);
     }
 }
 
