@@ -58,11 +58,13 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
     const ControlState& s = core_.state;
     const std::array<double, kChannels>& value = core_.kernel.values();
     const bool unvoiced = s.voicedUnvoicedOn && value[0] + value[1] < value[16] && value[16] > 50;
-    CRandom& random = core_.random;
+    const bool oscillator = !carrierFile && (s.carrierPulse || s.carrierChorus);
+    const bool noise = !carrierFile && !oscillator && s.carrierNoise;
 
-    for (int n = 0; n < BLOCK_SIZE; ++n) {
-        double left = 0, right = 0;
-        if (input) {
+    // The samples without the random parts, each source chosen once for the block.
+    if (input) {
+        for (int n = 0; n < BLOCK_SIZE; ++n) {
+            double left, right;
             if (sixteenBitInput) {
                 const std::uint8_t* frame = input->bytes.data() + 4 * n;
                 left = static_cast<std::int16_t>(frame[0] | frame[1] << 8);
@@ -72,31 +74,31 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
                 left = (frame[0] - 128) * 256;
                 right = (frame[1] - 128) * 256;
             }
+            modulator_[n] = s.inputMode == 0 || s.inputMode == 2 ? left : right;
+            carrier_[n] = s.inputMode == 0 ? right : s.inputMode == 1 ? left : right - left;
         }
+    } else {
+        modulator_.fill(0.0);
+        carrier_.fill(0.0);
+    }
+    if (modulatorFile)
+        for (int n = 0; n < BLOCK_SIZE; ++n) modulator_[n] = modulatorFile->samples[n];
+    if (carrierFile)
+        for (int n = 0; n < BLOCK_SIZE; ++n) carrier_[n] = carrierFile->samples[n];
+    else if (oscillator)
+        carrier_ = oscillator_;
 
-        double m;
-        if (modulatorFile)
-            m = modulatorFile->samples[n];
-        else if (input)
-            m = s.inputMode == 0 || s.inputMode == 2 ? left : right;
-        else
-            m = 0;
-        if (dither_) m += random.next() * 3.051850947599719e-07;
-        modulator_[n] = m;
-
-        double c;
-        if (carrierFile)
-            c = carrierFile->samples[n];
-        else if (s.carrierPulse || s.carrierChorus)
-            c = oscillator_[n];
-        else if (s.carrierNoise)
-            c = -32767 + random.next() * 2.000030518509476;
-        else if (input)
-            c = s.inputMode == 0 ? right : s.inputMode == 1 ? left : right - left;
-        else
-            c = 0;
+    // Then the draws, sample by sample in the order that makes the sequence: the
+    // modulator's dither, the noise carrier, the unvoiced noise, the carrier's dither.
+    if (!dither_ && !noise && !unvoiced) return;
+    CRandom& random = core_.random;
+    const bool dither = dither_;
+    for (int n = 0; n < BLOCK_SIZE; ++n) {
+        if (dither) modulator_[n] += random.next() * 3.051850947599719e-07;
+        double c = carrier_[n];
+        if (noise) c = -32767 + random.next() * 2.000030518509476;
         if (unvoiced) c = (1 - 2.0 * random.next() / 32767) * -16383;
-        if (dither_) c += random.next() * 3.0518509475997196e-10;
+        if (dither) c += random.next() * 3.0518509475997196e-10;
         carrier_[n] = c;
     }
 }
@@ -105,7 +107,10 @@ void BlockLoop::record(OutputBuffer& out) {
     ControlState& s = core_.state;
     RecordBlock* newLeft = nullptr;
     RecordBlock* newRight = nullptr;
-    if (s.recordOn && core_.recording) {
+    TakeStream* stream = nullptr;
+    if (s.recordOn && core_.recording && core_.recording->stream) {
+        stream = core_.recording->stream;
+    } else if (s.recordOn && core_.recording) {
         Recording& r = *core_.recording;
         newLeft = r.left.tryAppend();
         newRight = newLeft ? r.right.tryAppend() : nullptr;
@@ -132,16 +137,20 @@ void BlockLoop::record(OutputBuffer& out) {
             out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
             out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
         }
+        // As a kept take's new blocks stay: silent.
+        if (stream) {
+            static constexpr std::array<double, BLOCK_SIZE> kSilence{};
+            stream->recorded(kSilence, kSilence);
+        }
         return;
     }
     s.playRecording = false;
-    for (int n = 0; n < BLOCK_SIZE; ++n) {
-        out.samples[2 * n] = toSample16(left_[n]);
-        out.samples[2 * n + 1] = toSample16(right_[n]);
-    }
+    routines_.toStereo16(left_.data(), right_.data(), BLOCK_SIZE, out.samples.data());
     if (newLeft) {
         newLeft->samples = left_;
         newRight->samples = right_;
+    } else if (stream) {
+        stream->recorded(left_, right_);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/VocoderCore.h"
 #include "core/WaveBuffers.h"
 #include "engine/Engine.h"
+#include "engine/LanePath.h"
 #include "engine/VocoderKernel.h"
 
 #include <array>
@@ -61,6 +62,7 @@ private:
 
     VocoderCore& core_;
     BlockEvents& events_;
+    const LaneRoutines& routines_ = laneRoutines(bestLanePath()); // the output's 16-bit samples
     bool dither_ = true;
     bool inputMissing_ = false;
     bool lastModulatorBlock_ = false;

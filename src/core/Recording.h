@@ -1,15 +1,18 @@
 #pragma once
 
+#include "core/TakeStream.h"
 #include "engine/RecordBlock.h"
 
 #include <cstddef>
 #include <memory>
 
-// The recorded output: one list per channel, and where playback of it has got to.
+// The recorded output: one list per channel, and where playback of it has got to. A take
+// with a stream keeps nothing: its blocks go to the stream and the lists stay empty.
 struct Recording {
     RecordBlockList left;
     RecordBlockList right;
     std::size_t playPos = 0;
+    TakeStream* stream = nullptr;
 };
 
 // Where a core running on the audio thread gets a new take and leaves the old one: the

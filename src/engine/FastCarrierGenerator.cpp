@@ -60,24 +60,25 @@ void FastCarrierGenerator::pulsesByRuns(std::uint32_t h0, std::uint32_t h1, std:
     // The reference compares with h0 * duty, duty * h1 and duty * h2: the same products.
     const std::uint32_t low[3] = {firstLow(h0, h0 * duty), firstLow(h1, duty * h1), firstLow(h2, duty * h2)};
     const int voices = chord ? 3 : 1;
-    for (int v = 0; v < voices; ++v) {
-        const std::uint32_t h = lengths[v];
-        std::uint32_t position = (counter_ + kVoiceOffset[v]) % h;
-        for (int i = 0; i < kRawLength;) {
-            const bool high = position < low[v];
-            const std::uint32_t runEnd = high ? low[v] : h;
-            const int run = static_cast<int>(std::min<std::uint32_t>(runEnd - position, kRawLength - i));
-            const double level = high ? c : -c;
-            // The first voice sets the sample; the chord voices add +c or -c to it, which is
-            // what s += c and s -= c give.
-            if (v == 0)
-                std::fill(raw_.begin() + i, raw_.begin() + i + run, level);
-            else
-                for (int j = i; j < i + run; ++j) raw_[j] += level;
-            i += run;
-            position += static_cast<std::uint32_t>(run);
-            if (position == h) position = 0;
+    std::uint32_t position[3];
+    for (int v = 0; v < voices; ++v) position[v] = (counter_ + kVoiceOffset[v]) % lengths[v];
+    // Runs over which no voice changes level, each filled once. The first voice gives +c
+    // or -c and each chord voice adds its own, as s += c and s -= c do.
+    for (int i = 0; i < kRawLength;) {
+        std::uint32_t run = static_cast<std::uint32_t>(kRawLength - i);
+        double level = 0.0;
+        for (int v = 0; v < voices; ++v) {
+            const bool high = position[v] < low[v];
+            run = std::min(run, (high ? low[v] : lengths[v]) - position[v]);
+            const double voice = high ? c : -c;
+            level = v == 0 ? voice : level + voice;
         }
+        std::fill(raw_.begin() + i, raw_.begin() + i + static_cast<int>(run), level);
+        for (int v = 0; v < voices; ++v) {
+            position[v] += run;
+            if (position[v] == lengths[v]) position[v] = 0;
+        }
+        i += static_cast<int>(run);
     }
 }
 

@@ -231,6 +231,8 @@ struct LaneRoutines {
     // 16-bit samples as toSample16 makes them: truncated toward zero, clipped to the 16-bit
     // range, NaN as 0.
     void (*toSamples16)(const double* in, int n, std::int16_t* out);
+    // The same for n frames of left and right, interleaved.
+    void (*toStereo16)(const double* left, const double* right, int n, std::int16_t* out);
 };
 
 extern const LaneRoutines kPortableLaneRoutines;

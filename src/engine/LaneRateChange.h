@@ -1,8 +1,9 @@
 #pragma once
 
 // The rate changes outside the kernel: the carrier generator's two halvings, the
-// doubling of left, right pairs, and the WAV encoder's 16-bit samples. A part of the lane
-// routines, included by LaneRoutinesImpl.h only (see LaneVectors.h).
+// doubling of left, right pairs, and the 16-bit samples of the WAV encoder and of the
+// block loop's output. A part of the lane routines, included by LaneRoutinesImpl.h only
+// (see LaneVectors.h).
 
 #ifndef LANE_ROUTINES
 #error "the lane routines' parts are included by engine/LaneRoutinesImpl.h only"
@@ -98,118 +99,142 @@ LANE_INLINE void runSplit(Delays<V4, 3>& delays, const LaneGroup<4, 3>& split, V
     }
 }
 
-// One half-band filter keeping every other output, run in three stages across the lanes:
-// lane 0 runs sections 1, 2 on sample j, lane 1 sections 3, 4 on sample j - 4 and lane 2
-// section 5 on sample j - 8, each stage taking what the one before gave four steps earlier,
-// so that a step waits on nothing but each section's own recursion. Three of the four lanes
-// work, and a stage's output has four steps to get to the next stage. In the first eight
-// steps the later stages have no sample yet and in the last eight the earlier ones have
-// none: their state is put back afterwards. Lane 3 and lane 2's second slot only fill the
-// vector (their taps are zero, their results unused).
-//
-// A run: begin() on samples 0-7, four() on each next four samples, end(); each four() and
-// end() give the kept outputs of two samples eight behind.
-struct StagedHalving {
-    static constexpr int kLag = 4;
-    HalfBandState f;
-    alignas(32) double taps[2][4][4] = {};
-    Delays<V4, 2> delays;
-    double gain;
-    V4 held[kLag]; // the stages' outputs of the last four steps, by step modulo 4
+// One five-section half-band filter keeping every other output, two samples at a time.
+// The half-band sections have a1 = 0, so the reference's t - a1*d0 is t itself (the
+// product is a zero, and t is never a negative zero: the generator's levels are whole
+// thousands and no section's output is -0 unless its input is), and a section's w[n] waits
+// only on w[n - 2]: both samples of a pair come out of one vector operation, the second's
+// d0 being the first's new w. Each vector holds two sections' pairs, lanes 0, 1 and 2, 3;
+// the third only the fifth section's. Section s works on pair k - s in step k, taking what
+// section s - 1 gave in the step before, so that nothing in a step waits on anything else
+// of that step. In the first four steps the later sections have no pair yet and in the last
+// four the earlier ones have none: their state is put back.
+struct PairedHalving {
+    static constexpr int kLag = 4; // steps from the first section to the fifth
 
-    // The filter's section of a lane's slot, or -1 for none.
-    static constexpr int sectionOf(int slot, int lane) {
-        return lane < 2 ? 2 * lane + slot : lane == 2 && slot == 0 ? 4 : -1;
+    // Whether the filter's sections all have a1 = 0, as the pair form needs.
+    static LANE_INLINE bool applies(HalfBandState f) {
+        for (int s = 0; s < 5; ++s)
+            if (f.taps[1 + 4 * s] != 0.0) return false;
+        return true;
     }
 
-    LANE_INLINE explicit StagedHalving(HalfBandState filter) : f(filter), gain(filter.taps[0]) {
-        for (int slot = 0; slot < 2; ++slot)
-            for (int lane = 0; lane < 4; ++lane) {
-                const int section = sectionOf(slot, lane);
-                for (int c = 0; c < 4; ++c)
-                    taps[slot][c][lane] = section >= 0 ? f.taps[1 + 4 * section + c] : 0.0;
-                for (int k = 0; k < 2; ++k)
-                    delays.d[slot][k][lane] = section >= 0 ? f.delay[2 * section + k] : 0.0;
+    // `pairs` input pairs (even, at least kLag) into `pairs` kept outputs. The state lives in
+    // named vectors, not arrays, so that it stays in registers from step to step.
+    static LANE_INLINE void run(HalfBandState f, const double* x, int pairs, double* out) {
+        // a2, b1, b2 of each vector's lanes; the unused lanes' are zero.
+        alignas(32) double taps[3][3][4] = {};
+        double state[3][4] = {};
+        for (int v = 0; v < 3; ++v)
+            for (int half = 0; half < 2; ++half) {
+                const int s = 2 * v + half;
+                if (s >= 5) continue;
+                for (int c = 0; c < 3; ++c)
+                    taps[v][c][2 * half] = taps[v][c][2 * half + 1] = f.taps[1 + 4 * s + 1 + c];
+                state[v][2 * half] = f.delay[2 * s + 1];
+                state[v][2 * half + 1] = f.delay[2 * s];
             }
-        for (V4& h : held) h = splat<V4>(0.0);
-    }
+        // w[n - 2], w[n - 1] of each lane pair, and each vector's outputs of the last step.
+        V4 p0 = load<V4>(state[0]), p1 = load<V4>(state[1]), p2 = load<V4>(state[2]);
+        V4 g0 = splat<V4>(0.0), g1 = g0, g2 = g0;
 
-    // Step j: lane 0 takes sample x, lanes 1 and 2 what lanes 0 and 1 gave at step j - 4;
-    // returns lane 2's section 5 output.
-    template <bool Odd>
-    LANE_INLINE double step(double x, V4& heldSlot) {
-        const double* t = &taps[0][0][0];
-        __asm__("" : "+r"(t));
-        const V4 input = splat<V4>(gain * x);
-        V4 v = __builtin_shufflevector(input, heldSlot, 0, 4, 5, 3);
-        v = delays.template run<Odd>(v, t, 0, 4);
-        const double last = v[2];
-        v = delays.template run<Odd>(v, t + 16, 1, 4);
-        heldSlot = v;
-        return last;
-    }
-    LANE_INLINE void four(const double* x, double* y) {
-        y[0] = step<false>(x[0], held[0]);
-        step<true>(x[1], held[1]);
-        y[1] = step<false>(x[2], held[2]);
-        step<true>(x[3], held[3]);
-    }
-    // Puts back the lanes `mask` selects from `saved`.
-    LANE_INLINE void keep(const Delays<V4, 2>& saved, I4 mask) {
-        for (int slot = 0; slot < 2; ++slot)
-            for (int k = 0; k < 2; ++k) delays.d[slot][k] = mask ? saved.d[slot][k] : delays.d[slot][k];
-    }
+        auto section = [](V4 in, V4& prev, const double* c) LANE_INLINE_LAMBDA {
+            const V4 w = in - load<V4>(c) * prev;
+            const V4 d0 = __builtin_shufflevector(prev, w, 1, 4, 3, 6);
+            const V4 y = w + load<V4>(c + 4) * d0 + load<V4>(c + 8) * prev;
+            prev = w;
+            return y;
+        };
+        // Step k on input pair k (times the gain) in lanes 0, 1 of `input`, or in lanes 2, 3
+        // when High; gives the fifth section's pair k - 4.
+        auto step = [&]<bool High = false>(V4 input) LANE_INLINE_LAMBDA {
+            const double* t = &taps[0][0][0];
+            const V4 in0 = High ? __builtin_shufflevector(input, g0, 2, 3, 4, 5)
+                                : __builtin_shufflevector(input, g0, 0, 1, 4, 5);
+            const V4 in1 = __builtin_shufflevector(g0, g1, 2, 3, 4, 5);
+            const V4 in2 = __builtin_shufflevector(g1, g1, 2, 3, 2, 3);
+            g0 = section(in0, p0, t);
+            g1 = section(in1, p1, t + 12);
+            g2 = section(in2, p2, t + 24);
+            return g2[0];
+        };
 
-    LANE_INLINE void begin(const double* x) {
-        double unused[2];
-        const Delays<V4, 2> before = delays;
-        four(x, unused);
-        keep(before, I4{0, -1, -1, -1});
-        four(x + kLag, unused);
-        keep(before, I4{0, 0, -1, -1});
-    }
-    // The last four kept outputs, and the filter's state written back.
-    LANE_INLINE void end(double* y) {
-        const double silence[kLag] = {};
-        const Delays<V4, 2> firstDone = delays;
-        four(silence, y);
-        const Delays<V4, 2> secondDone = delays;
-        four(silence, y + 2);
-        keep(firstDone, I4{-1, 0, 0, 0});
-        keep(secondDone, I4{0, -1, 0, 0});
-        for (int slot = 0; slot < 2; ++slot)
-            for (int lane = 0; lane < 3; ++lane) {
-                const int section = sectionOf(slot, lane);
-                if (section < 0) continue;
-                for (int k = 0; k < 2; ++k) f.delay[2 * section + k] = delays.d[slot][k][lane];
+        // Two steps' input pairs at a time.
+        const V4 gain4{f.taps[0], f.taps[0], f.taps[0], f.taps[0]};
+        auto inputs = [&](int k) LANE_INLINE_LAMBDA { return gain4 * load<V4>(x + 2 * k); };
+
+        // The first steps: the lanes of sections that have no pair yet are put back.
+        const V4 i0 = p0, i1 = p1, i2 = p2;
+        const V4 first = inputs(0), second = inputs(2);
+        step(first);
+        p0 = I4{0, 0, -1, -1} ? i0 : p0;
+        p1 = i1;
+        p2 = i2;
+        step.template operator()<true>(first);
+        p1 = i1;
+        p2 = i2;
+        step(second);
+        p1 = I4{0, 0, -1, -1} ? i1 : p1;
+        p2 = i2;
+        step.template operator()<true>(second);
+        p2 = i2;
+        for (int k = kLag; k < pairs; k += 2) {
+            const V4 two = inputs(k);
+            out[k - kLag] = step(two);
+            out[k + 1 - kLag] = step.template operator()<true>(two);
+        }
+
+        // The last steps: each section's state is taken once its last pair is through.
+        const V4 silence = splat<V4>(0.0);
+        const V4 d0a = p0;
+        out[pairs - 4] = step(silence);
+        const V4 d0 = I4{-1, -1, 0, 0} ? d0a : p0;
+        out[pairs - 3] = step(silence);
+        const V4 d1a = p1;
+        out[pairs - 2] = step(silence);
+        const V4 d1 = I4{-1, -1, 0, 0} ? d1a : p1;
+        out[pairs - 1] = step(silence);
+        const V4 done[3] = {d0, d1, p2};
+        for (int v = 0; v < 3; ++v)
+            for (int half = 0; half < 2; ++half) {
+                const int s = 2 * v + half;
+                if (s >= 5) continue;
+                f.delay[2 * s + 1] = done[v][2 * half];
+                f.delay[2 * s] = done[v][2 * half + 1];
             }
     }
 };
 
-void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
-    // The second halving runs along with the first as soon as it has samples, so that the
-    // two recursions overlap.
-    constexpr int kIn = 4 * BLOCK_SIZE;
-    constexpr int kHalf = kIn / 2;
-    double half[kHalf]; // the first halving's kept outputs
-    StagedHalving a(first), b(second);
-    a.begin(in);
-    int ready = 0; // kept outputs of the first so far
-    int taken = 0; // of those, what the second has run on
-    for (int j = 8; j < kIn; j += 4) {
-        a.four(in + j, half + ready);
-        ready += 2;
-        if (taken == 0 && ready >= 8) {
-            b.begin(half);
-            taken = 8;
-        } else if (taken > 0 && ready >= taken + 4) {
-            b.four(half + taken, out + (taken - 8) / 2);
-            taken += 4;
+// The primitives' filter loop for one filter, keeping every other output: for taps the
+// pair form does not apply to.
+void halveSampleBySample(const double* in, int n, double* out, HalfBandState f) {
+    double* d = f.delay;
+    const double* c = f.taps + 1;
+    for (int i = 0; i < n; ++i) {
+        double t = f.taps[0] * in[i];
+        for (int k = 0; k < 5; ++k) {
+            const double d0 = d[2 * k];
+            const double d1 = d[2 * k + 1];
+            const double w = t - c[4 * k] * d0 - c[4 * k + 1] * d1;
+            const double y = w + c[4 * k + 2] * d0 + c[4 * k + 3] * d1;
+            d[2 * k + 1] = d0;
+            d[2 * k] = w;
+            t = y;
         }
+        if ((i & 1) == 0) out[i / 2] = t;
     }
-    a.end(half + ready);
-    for (; taken < kHalf; taken += 4) b.four(half + taken, out + (taken - 8) / 2);
-    b.end(out + (kHalf - 8) / 2);
+}
+
+void halveTwice(const double* in, double* out, HalfBandState first, HalfBandState second) {
+    constexpr int kIn = 4 * BLOCK_SIZE;
+    double half[kIn / 2]; // the first halving's kept outputs
+    if (PairedHalving::applies(first) && PairedHalving::applies(second)) {
+        PairedHalving::run(first, in, kIn / 2, half);
+        PairedHalving::run(second, half, kIn / 4, out);
+    } else {
+        halveSampleBySample(in, kIn, half, first);
+        halveSampleBySample(half, kIn / 2, out, second);
+    }
 }
 
 void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfBandState right) {
@@ -238,27 +263,47 @@ void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfB
         }
 }
 
-void toSamples16(const double* in, int n, std::int16_t* out) {
-    typedef int I32x4 __attribute__((vector_size(16)));
-    typedef short I16x4 __attribute__((vector_size(8)));
-    const V4 zero = splat<V4>(0.0);
+typedef int I32x4 __attribute__((vector_size(16)));
+typedef short I16x4 __attribute__((vector_size(8)));
+typedef short I16x8 __attribute__((vector_size(16)));
+
+// Four values as toSample16 makes them.
+LANE_INLINE I16x4 samples16(V4 v) {
     const V4 top = splat<V4>(32767.0);
     const V4 bottom = splat<V4>(-32768.0);
+    v = v == v ? v : splat<V4>(0.0);
+    v = v >= top ? top : v;
+    v = v <= bottom ? bottom : v;
+    return __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+}
+
+LANE_INLINE std::int16_t sample16(double v) {
+    v = v == v ? v : 0.0;
+    v = v >= 32767.0 ? 32767.0 : v;
+    v = v <= -32768.0 ? -32768.0 : v;
+    return static_cast<std::int16_t>(static_cast<int>(v));
+}
+
+void toSamples16(const double* in, int n, std::int16_t* out) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        V4 v = load<V4>(in + i);
-        v = v == v ? v : zero;
-        v = v >= top ? top : v;
-        v = v <= bottom ? bottom : v;
-        const I16x4 s = __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+        const I16x4 s = samples16(load<V4>(in + i));
         __builtin_memcpy(out + i, &s, sizeof s);
     }
+    for (; i < n; ++i) out[i] = sample16(in[i]);
+}
+
+void toStereo16(const double* left, const double* right, int n, std::int16_t* out) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const I16x4 l = samples16(load<V4>(left + i));
+        const I16x4 r = samples16(load<V4>(right + i));
+        const I16x8 frames = __builtin_shufflevector(l, r, 0, 4, 1, 5, 2, 6, 3, 7);
+        __builtin_memcpy(out + 2 * i, &frames, sizeof frames);
+    }
     for (; i < n; ++i) {
-        double v = in[i];
-        v = v == v ? v : 0.0;
-        v = v >= 32767.0 ? 32767.0 : v;
-        v = v <= -32768.0 ? -32768.0 : v;
-        out[i] = static_cast<std::int16_t>(static_cast<int>(v));
+        out[2 * i] = sample16(left[i]);
+        out[2 * i + 1] = sample16(right[i]);
     }
 }
 

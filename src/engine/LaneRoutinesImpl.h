@@ -36,5 +36,5 @@
 #include "engine/LaneRateChange.h"
 // clang-format on
 
-extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,    updateEnvelopes, warp,
-                                        synthesise,  halveTwice, doublePairs,     toSamples16};
+extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,     updateEnvelopes, warp,      synthesise,
+                                        halveTwice,  doublePairs, toSamples16,     toStereo16};

@@ -1,12 +1,8 @@
 #include "files/BackgroundWavSave.h"
 
-#include <algorithm>
-
 BackgroundWavSave::BackgroundWavSave(std::filesystem::path target, SaveRate rate, LanePath path)
     : target_(std::move(target)), writer_(std::make_unique<WavWriter>(rate)),
-      encoder_(writer_->doublings(), path) {
-    batch_.reserve(RecordingEncoder::kBlocksPerPiece);
-}
+      encoder_(writer_->doublings(), path) {}
 
 BackgroundWavSave::~BackgroundWavSave() {
     stop();
@@ -22,56 +18,69 @@ bool BackgroundWavSave::start(std::optional<std::size_t> blocks) {
         writer_.reset();
         return false;
     }
+    // Made only once the file is: a save that cannot start costs nothing.
+    for (std::size_t p = 0; p < kPieces; ++p) pieces_.push_back(std::make_unique<Piece>());
+    for (std::size_t p = 1; p < kPieces; ++p) spare_.push_back(pieces_[p].get());
+    filling_ = pieces_[0].get();
     thread_ = std::thread([this] { run(); });
     return true;
 }
 
-void BackgroundWavSave::add(const RecordBlock& left, const RecordBlock& right) {
+void BackgroundWavSave::add(const std::array<double, BLOCK_SIZE>& left, const std::array<double, BLOCK_SIZE>& right) {
     if (!thread_.joinable()) return;
-    batch_.emplace_back(&left, &right);
+    Piece& piece = *filling_;
+    piece.left[piece.count].samples = left;
+    piece.right[piece.count].samples = right;
     ++added_;
-    if (batch_.size() == RecordingEncoder::kBlocksPerPiece) hand(false);
+    if (++piece.count == RecordingEncoder::kBlocksPerPiece) hand(false);
 }
 
 // Whole pieces wake the thread; the last piece may be short.
 void BackgroundWavSave::hand(bool last) {
-    {
-        const std::lock_guard lock(mutex_);
-        pending_.insert(pending_.end(), batch_.begin(), batch_.end());
-        if (last) ending_ = true;
+    std::unique_lock lock(mutex_);
+    if (filling_->count > 0) pending_.push_back(filling_);
+    if (last) {
+        ending_ = true;
+        filling_ = nullptr;
+    } else {
+        returned_.wait(lock, [this] { return !spare_.empty(); });
+        filling_ = spare_.back();
+        spare_.pop_back();
+        filling_->count = 0;
     }
-    batch_.clear();
+    lock.unlock();
     wake_.notify_one();
 }
 
 void BackgroundWavSave::run() {
-    std::vector<BlockPair> work;
     const RecordBlock* left[RecordingEncoder::kBlocksPerPiece];
     const RecordBlock* right[RecordingEncoder::kBlocksPerPiece];
     for (;;) {
-        bool last;
+        Piece* piece;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return ending_ || !pending_.empty(); });
-            work.swap(pending_);
-            last = ending_ && pending_.empty();
+            if (pending_.empty()) return;
+            piece = pending_.front();
+            pending_.pop_front();
         }
         // After a failure the rest is only taken off the queue: the file is not used.
-        for (std::size_t done = 0; done < work.size() && !failed_.load(std::memory_order_relaxed);) {
-            const std::size_t count = std::min(RecordingEncoder::kBlocksPerPiece, work.size() - done);
-            for (std::size_t b = 0; b < count; ++b) {
-                left[b] = work[done + b].first;
-                right[b] = work[done + b].second;
+        if (!failed_.load(std::memory_order_relaxed)) {
+            for (std::size_t b = 0; b < piece->count; ++b) {
+                left[b] = &piece->left[b];
+                right[b] = &piece->right[b];
             }
-            if (const std::string_view failure = writer_->write(encoder_.encode(left, right, count));
+            if (const std::string_view failure = writer_->write(encoder_.encode(left, right, piece->count));
                 !failure.empty()) {
                 failure_ = failure;
                 failed_.store(true, std::memory_order_release);
             }
-            done += count;
         }
-        work.clear();
-        if (last) return;
+        {
+            const std::lock_guard lock(mutex_);
+            spare_.push_back(piece);
+        }
+        returned_.notify_one();
     }
 }
 

@@ -103,4 +103,32 @@ INSTANTIATE_TEST_SUITE_P(EveryPathAndRate, Encoding,
                                             ::testing::Values(0, 1, 2)),
                          encoderCaseName);
 
+// The block loop's output frames come from the same conversion, left and right
+// interleaved: NaN, the infinities and the values at the clipping edges included, and a
+// length that leaves a tail after the vectors.
+TEST(StereoFrames, AreWhatToSample16GivesOnEveryPath) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double edges[] = {std::nan(""), inf, -inf, 32767.0, 32766.99, -32768.0, -32767.5, 40000.0,
+                            -0.99, 0.99, -0.0, 12345.6, -23456.7};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> wide(-40000.0, 40000.0);
+    std::array<double, BLOCK_SIZE> left{}, right{};
+    for (int i = 0; i < BLOCK_SIZE; ++i) {
+        left[std::size_t(i)] = i < 13 ? edges[i] : wide(random);
+        right[std::size_t(i)] = i < 13 ? edges[12 - i] : wide(random);
+    }
+    for (const LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+        if (!lanePathRuns(path)) continue;
+        SCOPED_TRACE(lanePathName(path));
+        for (const int frames : {BLOCK_SIZE, 7}) {
+            std::array<std::int16_t, 2 * BLOCK_SIZE> out{};
+            laneRoutines(path).toStereo16(left.data(), right.data(), frames, out.data());
+            for (int i = 0; i < frames; ++i) {
+                ASSERT_EQ(out[2 * std::size_t(i)], toSample16(left[std::size_t(i)])) << i;
+                ASSERT_EQ(out[2 * std::size_t(i) + 1], toSample16(right[std::size_t(i)])) << i;
+            }
+        }
+    }
+}
+
 } // namespace

@@ -75,11 +75,13 @@ private:
 };
 
 // The recording written to the output file while the render makes it, on the other core
-// (see BackgroundWavSave). It follows the take that was recording when the render began; if
-// that take is replaced or anything goes wrong, Save writes the file the ordinary way.
-// Not so into a stream (a pipe, standard output, a device): what went out there cannot be
-// taken back, so this save is the only one and its failure is the render's.
-class EarlySave {
+// (see BackgroundWavSave). The take that was recording when the render began is not kept:
+// its blocks go straight to the save, so that memory does not grow with the render, and
+// this save is the only one there can be. Only when the file cannot be begun is the take
+// kept, for Save to try the ordinary way and say what fails. If the take is replaced
+// meanwhile, the new one is kept and saved the ordinary way, unless the old one went into
+// a stream (a pipe, standard output, a device), where what went out cannot be taken back.
+class EarlySave final : public TakeStream {
 public:
     enum class Outcome { Saved, SaveAgain, Failed };
 
@@ -88,53 +90,65 @@ public:
         if (!core.state.recordOn || !core.recording) return;
         take_ = core.recording.get();
         save_ = std::make_unique<BackgroundWavSave>(outputPath(options), options.rate);
-        if (!save_->start(passes)) save_.reset();
-    }
-
-    // After each block: hands over what the take has recorded since.
-    void follow() {
-        if (!save_) return;
-        if (core_.recording.get() != take_) {
-            lost_ = save_->inPlace();
+        if (!save_->start(passes)) {
             save_.reset();
             return;
         }
-        const std::size_t recorded = std::min(take_->left.size(), take_->right.size());
-        for (std::size_t b = save_->blocks(); b < recorded; ++b) save_->add(take_->left[b], take_->right[b]);
+        take_->stream = this;
+    }
+    ~EarlySave() override { release(); }
+    EarlySave(const EarlySave&) = delete;
+    EarlySave& operator=(const EarlySave&) = delete;
+
+    void recorded(const std::array<double, BLOCK_SIZE>& left, const std::array<double, BLOCK_SIZE>& right) override {
+        save_->add(left, right);
     }
 
-    // Whether a stream could not take what was written: rendering on would be for nothing.
-    bool streamBroken() const { return save_ && save_->inPlace() && save_->failed(); }
+    // After each block: whether the take is still the one this save follows.
+    void follow() {
+        if (!save_ || core_.recording.get() == take_) return;
+        // The old take is gone with its stream pointer.
+        lost_ = true;
+        take_ = nullptr;
+        inPlace_ = save_->inPlace();
+        save_.reset();
+    }
+
+    // Whether a write has failed: with nothing kept, rendering on would be for nothing.
+    bool broken() const { return save_ && save_->failed(); }
 
     // At Save: whether the file is written, complete and in place, or is to be saved the
     // ordinary way, or cannot be.
     Outcome finish() {
         follow();
         if (lost_) {
+            // A file can still take the new take; a stream has had part of the old one.
+            if (!inPlace_) return Outcome::SaveAgain;
             failure_ = wavTexts::saveStepMessage(wavTexts::SaveStep::WriteData);
             return Outcome::Failed;
         }
         if (!save_) return Outcome::SaveAgain;
-        Outcome outcome;
-        if (save_->inPlace()) {
-            outcome = save_->finish() ? Outcome::Saved : Outcome::Failed;
-        } else {
-            const bool whole = save_->blocks() == std::min(take_->left.size(), take_->right.size());
-            outcome = whole && save_->finish() ? Outcome::Saved : Outcome::SaveAgain;
-        }
+        release();
+        const Outcome outcome = save_->finish() ? Outcome::Saved : Outcome::Failed;
         failure_ = save_->failure();
         save_.reset();
         return outcome;
     }
 
-    // What failed, once known (streamBroken() or finish()).
+    // What failed, once known (broken() or finish()).
     std::string_view failure() const { return save_ ? save_->failure() : failure_; }
 
 private:
+    // The take records into its lists again (a save after this one keeps what follows).
+    void release() {
+        if (take_ && take_->stream == this) take_->stream = nullptr;
+    }
+
     VocoderCore& core_;
-    const Recording* take_ = nullptr;
+    Recording* take_ = nullptr;
     std::unique_ptr<BackgroundWavSave> save_;
-    bool lost_ = false; // the take was replaced while a stream carried it
+    bool inPlace_ = false;
+    bool lost_ = false; // the take was replaced while this save carried it
     std::string_view failure_;
 };
 
@@ -274,7 +288,7 @@ int RenderJob::run() {
         early.follow();
         ++done;
         if (events.failed) return kFileError;
-        if (early.streamBroken()) {
+        if (early.broken()) {
             if (showProgress_) err_ << '\n';
             dialogs.saveFailed(early.failure());
             return kFileError;
