@@ -3,7 +3,7 @@
 // process's CPU time per second and how many paint events the widgets received, so that a
 // lamp or a thumb repainted for nothing shows up.
 //
-//   window-cost [SECONDS] [--voice] [--jack]   (on an X server: bench/window-cost starts Xvfb;
+//   window-cost [SECONDS] [--voice] [--jack] [--air]   (on an X server: bench/window-cost starts Xvfb;
 //   --jack streams through the JACK server JACK_DEFAULT_SERVER names, both directions)
 
 #include "app/PanelDialogs.h"
@@ -87,16 +87,22 @@ double cpuSeconds() {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
     QApplication app(argc, argv);
-    bool voiceWanted = false, jack = false;
+    bool voiceWanted = false, jack = false, air = false;
     for (int i = 2; i < argc; ++i) {
         voiceWanted |= std::string(argv[i]) == "--voice";
         jack |= std::string(argv[i]) == "--jack";
+        air |= std::string(argv[i]) == "--air";
     }
     auto dialogs = std::make_unique<ClockOnly>();
     dialogs->jack = jack;
     VocoderWindow window(VocoderWindow::Options{}, std::move(dialogs));
     window.show();
     window.openSoundCard();
+    // The air band where the device carries one (both directions at a converted rate).
+    if (air && window.device()) {
+        window.device()->setAir(true);
+        std::printf("air band: %s\n", window.device()->air() ? "on" : "none on this device");
+    }
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 20);

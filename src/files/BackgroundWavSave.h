@@ -52,6 +52,9 @@ public:
     // `blocks`, when known, is how many blocks will be handed over: the header then states
     // the length from the start (a stream needs that; see WavWriter).
     bool start(std::optional<std::size_t> blocks = std::nullopt);
+    // Before start(): a band added at the saved rate (the render's air band), read by the
+    // worker; it must outlive the save.
+    void setAir(AirTrack* air) { encoder_.setAir(air); }
     // The next recorded block of each channel (copied).
     void add(const std::array<double, BLOCK_SIZE>& left, const std::array<double, BLOCK_SIZE>& right);
     void add(const RecordBlock& left, const RecordBlock& right) { add(left.samples, right.samples); }

@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "RenderOptions.h"
+#include "ToneMeasure.h"
 #include "files/WavFiles.h"
 #include "WavTestSupport.h"
 
@@ -225,6 +226,48 @@ TEST_F(QuorvelRender, MixAt63GivesTheDryShareOfTheModulator) {
         const double expected = signal[i] * level * (mix * 0.5);
         ASSERT_NEAR(dry.left[i], expected, 1.5) << i; // truncation (up to 1) and the silenced bands
     }
+}
+
+// Air: the modulator's top band, taken from the file at its own rate, comes out with the
+// sibilance band's gain and in step with it; off, or from a file at the engine's rate, the
+// file is what it always was.
+TEST_F(QuorvelRender, AirAddsTheFilesTopBandInStepWithTheSibilanceBandAndNothingElse) {
+    const double rate = 44100;
+    std::vector<std::int16_t> tones(static_cast<std::size_t>(rate));
+    for (std::size_t n = 0; n < tones.size(); ++n) {
+        double v = 0;
+        for (double hz : {4950.0, 5050.0, 7950.0, 8050.0}) v += 2000 * std::sin(2 * std::numbers::pi * hz * double(n) / rate);
+        tones[n] = std::int16_t(v);
+    }
+    const std::string mod = folder.write("tones.wav", wavFile(PcmFormat{1, 1, 44100, 16}, pcm16(tones))).string();
+    // With the carrier down the tones come through the sibilance band (and the air band) only.
+    const std::vector<std::string> common{"--modulator", mod, "--set", "Sibilance=63", "--set", "Carrier Gain=0"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.end(), common.begin(), common.end());
+        return more;
+    };
+    ASSERT_EQ(render(with({"--out", path("plain.wav")})).exit, 0);
+    ASSERT_EQ(render(with({"--out", path("air.wav"), "--air"})).exit, 0);
+    const Stereo plain = readStereo(path("plain.wav")), air = readStereo(path("air.wav"));
+    ASSERT_EQ(plain.left.size(), air.left.size());
+    EXPECT_EQ(air.left, air.right);
+    std::vector<float> in(tones.begin(), tones.end()), out(air.left.begin(), air.left.end()),
+        before(plain.left.begin(), plain.left.end());
+    const auto from = std::size_t(rate / 4), length = std::size_t(rate / 10);
+    const double gain = (0.001 + 32 / 32.0) * 63 / 64.0; // modulator level, sibilance gain
+    EXPECT_NEAR(std::abs(toneIn(out, rate, 8050, from, length)), 2000 * gain, 2000 * gain * 0.02);
+    EXPECT_LT(std::abs(toneIn(before, rate, 8050, from, length)), 2000 * gain * 1e-3);
+    const double sibilance = groupDelayFrames(in, from, out, from, rate, 4950, length);
+    EXPECT_NEAR(groupDelayFrames(in, from, out, from, rate, 7950, length), sibilance, 2.0)
+        << "frames between the sibilance band's top and the air band";
+
+    // Nothing above the engine's band in a file at its rate, nor in a file saved at it.
+    const std::string engineRate = modulator();
+    ASSERT_EQ(render({"--out", path("a.wav"), "--modulator", engineRate, "--set", "Sibilance=63"}).exit, 0);
+    const Rendered noted = render({"--out", path("b.wav"), "--modulator", engineRate, "--set", "Sibilance=63", "--air"});
+    ASSERT_EQ(noted.exit, 0);
+    EXPECT_NE(noted.err.find("--air adds nothing here"), std::string::npos) << noted.err;
+    EXPECT_EQ(readStereo(path("a.wav")).left, readStereo(path("b.wav")).left);
 }
 
 TEST_F(QuorvelRender, TheSameSeedRendersTheSameFileAndAnotherSeedAnotherNoise) {

@@ -1,6 +1,9 @@
 #include "RenderJob.h"
 
 #include "core/BlockLoop.h"
+#include "core/EngineParamsUpdate.h"
+#include "engine/AirBand.h"
+#include "files/AirTrack.h"
 #include "core/CommandDispatcher.h"
 #include "core/ControlTable.h"
 #include "core/NullCommandHost.h"
@@ -86,10 +89,11 @@ public:
     enum class Outcome { Saved, SaveAgain, Failed };
 
     // `passes`: how many blocks the take will have, which a stream's header states.
-    EarlySave(const RenderOptions& options, VocoderCore& core, std::size_t passes) : core_(core) {
+    EarlySave(const RenderOptions& options, VocoderCore& core, std::size_t passes, AirTrack* air) : core_(core) {
         if (!core.state.recordOn || !core.recording) return;
         take_ = core.recording.get();
         save_ = std::make_unique<BackgroundWavSave>(outputPath(options), options.rate);
+        save_->setAir(air);
         if (!save_->start(passes)) {
             save_.reset();
             return;
@@ -197,6 +201,27 @@ private:
     std::ostream& err_;
 };
 
+// The air band for --air: the modulator file read again, keeping its own rate. Null, with a
+// note, where there is nothing above the engine's band to add.
+std::unique_ptr<AirTrack> airTrack(const RenderOptions& o, VocoderCore& core, CommandLineDialogs& dialogs,
+                                   std::ostream& err) {
+    NativeSamples native;
+    FileBlockList unused;
+    dialogs.openFile(WavSlot::Modulator, {}, {}); // so that a message names the file
+    if (!readWavFile(o.modulator, o.modulatorSource, unused, dialogs, &native)) return nullptr;
+    const int doublings = o.rate == SaveRate::Rate44100 ? 2 : o.rate == SaveRate::Rate22050 ? 1 : 0;
+    if (!AirTrack::hasAir(native.rate, kEngineRate * (1 << doublings))) {
+        err << kProgram << ": --air adds nothing here: " << (doublings == 0 ? "the file is saved at 11025 Hz"
+                                                                                  : "the modulator has no band above 5.6 kHz")
+                  << '\n';
+        return nullptr;
+    }
+    // The gain the first pass will use: the band is laid on the sibilance band from the start.
+    updateEngineParams(core);
+    return std::make_unique<AirTrack>(std::move(native.samples), native.rate, doublings,
+                                      AirBand::gainOf(core.params, core.filterBank.width()));
+}
+
 void drawProgress(std::ostream& err, long long done, long long total) {
     constexpr int kWidth = 40;
     const int filled = total > 0 ? int(kWidth * done / total) : 0;
@@ -277,7 +302,12 @@ int RenderJob::run() {
         o.blocks ? *o.blocks
                  : std::max<long long>(1, static_cast<long long>(byModulator ? loop.modulatorBlocksLeft()
                                                                               : loop.carrierBlocksLeft()));
-    EarlySave early(o, core, static_cast<std::size_t>(total));
+    std::unique_ptr<AirTrack> air;
+    if (o.air && !o.modulator.empty()) {
+        air = airTrack(o, core, dialogs, err_);
+        if (dialogs.failed) return kFileError;
+    }
+    EarlySave early(o, core, static_cast<std::size_t>(total), air.get());
     host.early = &early;
     OutputBuffer out;
     long long done = 0;

@@ -33,6 +33,9 @@ recorded output as a 16-bit stereo WAV file.
   --save-settings FILE write the final control state as a settings file
   --seed N             seed for the random source (noise carrier, voiced/unvoiced, the
                        tiny additions); default 1
+  --air                Air: add the modulator file's band above 5.6 kHz, taken from
+                       the file at its own rate, with the sibilance band's gain (a file
+                       at 11025 Hz, or a render saved at 11 kHz, has nothing to add)
   --no-dither          leave out the tiny random additions to the modulator and carrier
   --quiet              no progress bar
   --help               this text
@@ -76,6 +79,8 @@ std::variant<RenderOptions, std::string> parseRenderOptions(const std::vector<st
             o.quiet = true;
         } else if (arg == "--no-dither") {
             o.dither = false;
+        } else if (arg == "--air") {
+            o.air = true;
         } else if (arg == "--repeat-carrier") {
             o.repeatCarrier = true;
         } else if (arg == "--repeat-modulator") {

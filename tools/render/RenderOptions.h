@@ -30,6 +30,7 @@ struct RenderOptions {
     std::optional<long long> blocks;
     std::uint32_t seed = 1;
     bool dither = true;
+    bool air = false;
     bool quiet = false;
     bool help = false;
 };
