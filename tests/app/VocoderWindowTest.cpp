@@ -486,7 +486,7 @@ namespace {
 // A JACK server of this test's own, so that it can be killed like a crashing server.
 class PrivateJackServer {
 public:
-    static constexpr const char* kName = "quorvel-test-crash";
+    static constexpr const char* kName = QUORVEL_JACK_CRASH_SERVER;
     PrivateJackServer() { start(); }
     ~PrivateJackServer() { std::system((std::string(QUORVEL_JACK_SERVER) + " stop " + kName).c_str()); }
     bool start() {
