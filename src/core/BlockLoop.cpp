@@ -6,6 +6,14 @@
 
 #include <cmath>
 
+namespace {
+
+// The dither's step per unit of a draw, on the modulator and on the carrier.
+constexpr double kModulatorDither = 3.051850947599719e-07;
+constexpr double kCarrierDither = 3.0518509475997196e-10;
+
+} // namespace
+
 void BlockLoop::updateParameters() {
     updateEngineParams(core_);
     events_.parametersUpdated();
@@ -93,12 +101,19 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
     if (!dither_ && !noise && !unvoiced) return;
     CRandom& random = core_.random;
     const bool dither = dither_;
+    if (!noise && !unvoiced) {
+        // The dither alone, as most blocks have it: the same draws, eight at a time.
+        std::uint32_t state = random.state();
+        routines_.addDither(state, modulator_.data(), carrier_.data(), BLOCK_SIZE, kModulatorDither, kCarrierDither);
+        random.seed(state);
+        return;
+    }
     for (int n = 0; n < BLOCK_SIZE; ++n) {
-        if (dither) modulator_[n] += random.next() * 3.051850947599719e-07;
+        if (dither) modulator_[n] += random.next() * kModulatorDither;
         double c = carrier_[n];
         if (noise) c = -32767 + random.next() * 2.000030518509476;
         if (unvoiced) c = (1 - 2.0 * random.next() / 32767) * -16383;
-        if (dither) c += random.next() * 3.0518509475997196e-10;
+        if (dither) c += random.next() * kCarrierDither;
         carrier_[n] = c;
     }
 }

@@ -62,7 +62,7 @@ private:
 
     VocoderCore& core_;
     BlockEvents& events_;
-    const LaneRoutines& routines_ = laneRoutines(bestLanePath()); // the output's 16-bit samples
+    const LaneRoutines& routines_ = laneRoutines(bestLanePath()); // the dither, the output's 16-bit samples
     bool dither_ = true;
     bool inputMissing_ = false;
     bool lastModulatorBlock_ = false;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The rate changes outside the kernel: the carrier generator's two halvings, the
-// doubling of left, right pairs, and the 16-bit samples of the WAV encoder and of the
-// block loop's output. A part of the lane routines, included by LaneRoutinesImpl.h only
+// doubling of left, right pairs, the 16-bit samples of the WAV encoder and of the block
+// loop's output, and the block loop's dither. A part of the lane routines, included by LaneRoutinesImpl.h only
 // (see LaneVectors.h).
 
 #ifndef LANE_ROUTINES
@@ -305,6 +305,41 @@ void toStereo16(const double* left, const double* right, int n, std::int16_t* ou
         out[2 * i] = sample16(left[i]);
         out[2 * i + 1] = sample16(right[i]);
     }
+}
+
+typedef std::uint32_t U32x8 __attribute__((vector_size(32)));
+typedef int I32x8 __attribute__((vector_size(32)));
+
+// Eight draws at a time: lane i holds the state after draw 8j + i + 1, and every lane moves
+// eight draws on with the generator's step taken eight times (a x' + c with a = 214013^8,
+// c = 2531011 (1 + 214013 + ... + 214013^7), all modulo 2^32: the same states as eight
+// single steps). The even lanes are four samples' modulator draws, the odd ones their
+// carrier draws; each sum is the scalar loop's m + draw x step.
+void addDither(std::uint32_t& state, double* modulator, double* carrier, int n, double modulatorStep,
+               double carrierStep) {
+    constexpr std::uint32_t kA = 214013u, kC = 2531011u;
+    std::uint32_t a8 = 1, c8 = 0;
+    U32x8 s;
+    std::uint32_t x = state;
+    for (int i = 0; i < 8; ++i) {
+        x = x * kA + kC;
+        s[i] = x;
+        c8 = c8 * kA + kC;
+        a8 *= kA;
+    }
+    const V4 mStep = splat<V4>(modulatorStep), cStep = splat<V4>(carrierStep);
+    std::uint32_t last = state;
+    for (int i = 0; i < n; i += 4) {
+        // 15-bit draws: as signed numbers they convert the same, with the direct instruction.
+        const I32x8 draws = reinterpret_cast<I32x8>((s >> 16) & 0x7fffu);
+        const I32x4 even = __builtin_shufflevector(draws, draws, 0, 2, 4, 6);
+        const I32x4 odd = __builtin_shufflevector(draws, draws, 1, 3, 5, 7);
+        store(modulator + i, load<V4>(modulator + i) + __builtin_convertvector(even, V4) * mStep);
+        store(carrier + i, load<V4>(carrier + i) + __builtin_convertvector(odd, V4) * cStep);
+        last = s[7];
+        s = s * a8 + c8;
+    }
+    state = last;
 }
 
 } // namespace
