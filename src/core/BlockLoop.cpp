@@ -148,10 +148,11 @@ void BlockLoop::record(OutputBuffer& out) {
         const RecordBlock* playRight = r.playPos < r.right.size() ? &r.right[r.playPos] : nullptr;
         ++r.playPos;
         if (r.playPos >= r.left.size() || r.playPos >= r.right.size()) s.playRecording = false;
-        for (int n = 0; n < BLOCK_SIZE; ++n) {
-            out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
-            out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
-        }
+        if (deviceOutput_)
+            for (int n = 0; n < BLOCK_SIZE; ++n) {
+                out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
+                out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
+            }
         // As a kept take's new blocks stay: silent.
         if (stream) {
             static constexpr std::array<double, BLOCK_SIZE> kSilence{};
@@ -160,7 +161,7 @@ void BlockLoop::record(OutputBuffer& out) {
         return;
     }
     s.playRecording = false;
-    routines_.toStereo16(left_.data(), right_.data(), BLOCK_SIZE, out.samples.data());
+    if (deviceOutput_) routines_.toStereo16(left_.data(), right_.data(), BLOCK_SIZE, out.samples.data());
     if (newLeft) {
         newLeft->samples = left_;
         newRight->samples = right_;
