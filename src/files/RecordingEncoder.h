@@ -49,6 +49,8 @@ private:
     // The same doubling as HalfBandUpsampler, channel by channel, for filters that failed
     // to initialise (they then report it on every call, as the reference's do).
     void doubleSeparately(int stage, const double* in, int pairs, double* out);
+    // The first `values` 16-bit samples as the file's little-endian bytes.
+    std::span<const std::uint8_t> bytesOf(int values);
 
     const RecordBlockList* left_ = nullptr;
     const RecordBlockList* right_ = nullptr;
