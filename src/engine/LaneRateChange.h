@@ -264,17 +264,22 @@ void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfB
 }
 
 typedef int I32x4 __attribute__((vector_size(16)));
-typedef short I16x4 __attribute__((vector_size(8)));
 typedef short I16x8 __attribute__((vector_size(16)));
 
-// Four values as toSample16 makes them.
-LANE_INLINE I16x4 samples16(V4 v) {
-    const V4 top = splat<V4>(32767.0);
-    const V4 bottom = splat<V4>(-32768.0);
+// Four values as toSample16 makes them, still as 32-bit integers (each in the 16-bit range).
+// Once NaN is 0, clipping to the top is the smaller of v and 32767 and to the bottom the
+// greater of v and -32768: the same values the two comparisons give, in one instruction each.
+LANE_INLINE I32x4 samples32(V4 v) {
     v = v == v ? v : splat<V4>(0.0);
-    v = v >= top ? top : v;
-    v = v <= bottom ? bottom : v;
-    return __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+    v = lessOf(v, splat<V4>(32767.0));
+    v = greaterOf(v, splat<V4>(-32768.0));
+    return __builtin_convertvector(v, I32x4);
+}
+
+// The low halves of eight such integers: the 16-bit samples themselves.
+LANE_INLINE I16x8 halves(I32x4 a, I32x4 b) {
+    return __builtin_shufflevector(reinterpret_cast<I16x8>(a), reinterpret_cast<I16x8>(b), 0, 2, 4, 6, 8, 10, 12,
+                                   14);
 }
 
 LANE_INLINE std::int16_t sample16(double v) {
@@ -286,8 +291,8 @@ LANE_INLINE std::int16_t sample16(double v) {
 
 void toSamples16(const double* in, int n, std::int16_t* out) {
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const I16x4 s = samples16(load<V4>(in + i));
+    for (; i + 8 <= n; i += 8) {
+        const I16x8 s = halves(samples32(load<V4>(in + i)), samples32(load<V4>(in + i + 4)));
         __builtin_memcpy(out + i, &s, sizeof s);
     }
     for (; i < n; ++i) out[i] = sample16(in[i]);
@@ -296,9 +301,9 @@ void toSamples16(const double* in, int n, std::int16_t* out) {
 void toStereo16(const double* left, const double* right, int n, std::int16_t* out) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        const I16x4 l = samples16(load<V4>(left + i));
-        const I16x4 r = samples16(load<V4>(right + i));
-        const I16x8 frames = __builtin_shufflevector(l, r, 0, 4, 1, 5, 2, 6, 3, 7);
+        const I16x8 l = reinterpret_cast<I16x8>(samples32(load<V4>(left + i)));
+        const I16x8 r = reinterpret_cast<I16x8>(samples32(load<V4>(right + i)));
+        const I16x8 frames = __builtin_shufflevector(l, r, 0, 8, 2, 10, 4, 12, 6, 14);
         __builtin_memcpy(out + 2 * i, &frames, sizeof frames);
     }
     for (; i < n; ++i) {
