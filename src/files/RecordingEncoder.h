@@ -5,6 +5,7 @@
 #include "engine/RecordBlock.h"
 #include "files/AirTrack.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -36,7 +37,8 @@ public:
     std::span<const std::uint8_t> next();
     // The bytes of the next `count` blocks (at most kBlocksPerPiece) of each channel, which
     // follow the blocks encoded before. Valid until the next call.
-    std::span<const std::uint8_t> encode(const RecordBlock* const* left, const RecordBlock* const* right,
+    using BlockSamples = std::array<double, BLOCK_SIZE>;
+    std::span<const std::uint8_t> encode(const BlockSamples* const* left, const BlockSamples* const* right,
                                          std::size_t count);
 
     std::size_t blocks() const { return blocks_; }
