@@ -89,25 +89,29 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
         modulator_.fill(0.0);
         carrier_.fill(0.0);
     }
-    if (modulatorFile)
-        for (int n = 0; n < BLOCK_SIZE; ++n) modulator_[n] = modulatorFile->samples[n];
+    // The dither alone, as most blocks have it: the same draws, eight at a time, taking the
+    // modulator file's and the oscillator's samples on the way.
+    const bool ditherAlone = dither_ && !noise && !unvoiced;
     if (carrierFile)
         for (int n = 0; n < BLOCK_SIZE; ++n) carrier_[n] = carrierFile->samples[n];
-    else if (oscillator)
-        carrier_ = oscillator_;
+    if (ditherAlone) {
+        CRandom& random = core_.random;
+        std::uint32_t state = random.state();
+        routines_.addDither(state, modulatorFile ? modulatorFile->samples.data() : nullptr,
+                            oscillator ? oscillator_.data() : carrier_.data(), modulator_.data(), carrier_.data(),
+                            BLOCK_SIZE, kModulatorDither, kCarrierDither);
+        random.seed(state);
+        return;
+    }
+    if (modulatorFile)
+        for (int n = 0; n < BLOCK_SIZE; ++n) modulator_[n] = modulatorFile->samples[n];
+    if (oscillator) carrier_ = oscillator_;
 
     // Then the draws, sample by sample in the order that makes the sequence: the
     // modulator's dither, the noise carrier, the unvoiced noise, the carrier's dither.
     if (!dither_ && !noise && !unvoiced) return;
     CRandom& random = core_.random;
     const bool dither = dither_;
-    if (!noise && !unvoiced) {
-        // The dither alone, as most blocks have it: the same draws, eight at a time.
-        std::uint32_t state = random.state();
-        routines_.addDither(state, modulator_.data(), carrier_.data(), BLOCK_SIZE, kModulatorDither, kCarrierDither);
-        random.seed(state);
-        return;
-    }
     for (int n = 0; n < BLOCK_SIZE; ++n) {
         if (dither) modulator_[n] += random.next() * kModulatorDither;
         double c = carrier_[n];

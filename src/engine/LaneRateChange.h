@@ -314,6 +314,7 @@ void toStereo16(const double* left, const double* right, int n, std::int16_t* ou
 
 typedef std::uint32_t U32x8 __attribute__((vector_size(32)));
 typedef int I32x8 __attribute__((vector_size(32)));
+typedef short I16x4 __attribute__((vector_size(8)));
 
 // Four integers as doubles (exact). With AVX, one conversion of all four: the compiler's own
 // form converts two at a time and joins them.
@@ -330,8 +331,8 @@ LANE_INLINE V4 doublesOf(I32x4 v) {
 // c = 2531011 (1 + 214013 + ... + 214013^7), all modulo 2^32: the same states as eight
 // single steps). The even lanes are four samples' modulator draws, the odd ones their
 // carrier draws; each sum is the scalar loop's m + draw x step.
-void addDither(std::uint32_t& state, double* modulator, double* carrier, int n, double modulatorStep,
-               double carrierStep) {
+void addDither(std::uint32_t& state, const std::int16_t* modulatorFrom, const double* carrierFrom,
+               double* modulator, double* carrier, int n, double modulatorStep, double carrierStep) {
     constexpr std::uint32_t kA = 214013u, kC = 2531011u;
     std::uint32_t a8 = 1, c8 = 0;
     U32x8 s;
@@ -344,16 +345,30 @@ void addDither(std::uint32_t& state, double* modulator, double* carrier, int n, 
     }
     const V4 mStep = splat<V4>(modulatorStep), cStep = splat<V4>(carrierStep);
     std::uint32_t last = state;
-    for (int i = 0; i < n; i += 4) {
-        // 15-bit draws: as signed numbers they convert the same, with the direct instruction.
-        const I32x8 draws = reinterpret_cast<I32x8>((s >> 16) & 0x7fffu);
-        const I32x4 even = __builtin_shufflevector(draws, draws, 0, 2, 4, 6);
-        const I32x4 odd = __builtin_shufflevector(draws, draws, 1, 3, 5, 7);
-        store(modulator + i, load<V4>(modulator + i) + doublesOf(even) * mStep);
-        store(carrier + i, load<V4>(carrier + i) + doublesOf(odd) * cStep);
-        last = s[7];
-        s = s * a8 + c8;
-    }
+    auto run = [&]<bool FromFile>() LANE_INLINE_LAMBDA {
+        for (int i = 0; i < n; i += 4) {
+            // 15-bit draws: as signed numbers they convert the same, with the direct instruction.
+            const I32x8 draws = reinterpret_cast<I32x8>((s >> 16) & 0x7fffu);
+            const I32x4 even = __builtin_shufflevector(draws, draws, 0, 2, 4, 6);
+            const I32x4 odd = __builtin_shufflevector(draws, draws, 1, 3, 5, 7);
+            V4 m;
+            if constexpr (FromFile) {
+                I16x4 samples;
+                __builtin_memcpy(&samples, modulatorFrom + i, sizeof samples);
+                m = doublesOf(__builtin_convertvector(samples, I32x4));
+            } else {
+                m = load<V4>(modulator + i);
+            }
+            store(modulator + i, m + doublesOf(even) * mStep);
+            store(carrier + i, load<V4>(carrierFrom + i) + doublesOf(odd) * cStep);
+            last = s[7];
+            s = s * a8 + c8;
+        }
+    };
+    if (modulatorFrom)
+        run.template operator()<true>();
+    else
+        run.template operator()<false>();
     state = last;
 }
 
