@@ -86,8 +86,9 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
             carrier_[n] = s.inputMode == 0 ? right : s.inputMode == 1 ? left : right - left;
         }
     } else {
-        modulator_.fill(0.0);
-        carrier_.fill(0.0);
+        // Silence, where no file or oscillator replaces it below.
+        if (!modulatorFile) modulator_.fill(0.0);
+        if (!carrierFile && !oscillator) carrier_.fill(0.0);
     }
     // The dither alone, as most blocks have it: the same draws, eight at a time, taking the
     // modulator file's and the oscillator's samples on the way.
