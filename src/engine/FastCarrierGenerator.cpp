@@ -20,16 +20,12 @@ std::uint32_t firstLow(std::uint32_t h, double threshold) {
 
 constexpr int kSections = 5;
 
-// n copies of `level`, four at a time where they fit (stores the compiler pairs into vector
+// n copies of `level`, eight at a time where they fit (stores the compiler pairs into vector
 // stores; the plain fill stays a store per sample).
 void fillRun(double* to, int n, double level) {
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        to[i] = level;
-        to[i + 1] = level;
-        to[i + 2] = level;
-        to[i + 3] = level;
-    }
+    for (; i + 8 <= n; i += 8)
+        for (int k = 0; k < 8; ++k) to[i + k] = level;
     for (; i < n; ++i) to[i] = level;
 }
 
