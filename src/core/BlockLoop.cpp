@@ -6,6 +6,14 @@
 
 #include <cmath>
 
+namespace {
+
+// The dither's step per unit of a draw, on the modulator and on the carrier.
+constexpr double kModulatorDither = 3.051850947599719e-07;
+constexpr double kCarrierDither = 3.0518509475997196e-10;
+
+} // namespace
+
 void BlockLoop::updateParameters() {
     updateEngineParams(core_);
     events_.parametersUpdated();
@@ -78,15 +86,27 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
             carrier_[n] = s.inputMode == 0 ? right : s.inputMode == 1 ? left : right - left;
         }
     } else {
-        modulator_.fill(0.0);
-        carrier_.fill(0.0);
+        // Silence, where no file or oscillator replaces it below.
+        if (!modulatorFile) modulator_.fill(0.0);
+        if (!carrierFile && !oscillator) carrier_.fill(0.0);
+    }
+    // The dither alone, as most blocks have it: the same draws, eight at a time, taking the
+    // modulator file's and the oscillator's samples on the way.
+    const bool ditherAlone = dither_ && !noise && !unvoiced;
+    if (carrierFile)
+        for (int n = 0; n < BLOCK_SIZE; ++n) carrier_[n] = carrierFile->samples[n];
+    if (ditherAlone) {
+        CRandom& random = core_.random;
+        std::uint32_t state = random.state();
+        routines_.addDither(state, modulatorFile ? modulatorFile->samples.data() : nullptr,
+                            oscillator ? oscillator_.data() : carrier_.data(), modulator_.data(), carrier_.data(),
+                            BLOCK_SIZE, kModulatorDither, kCarrierDither);
+        random.seed(state);
+        return;
     }
     if (modulatorFile)
         for (int n = 0; n < BLOCK_SIZE; ++n) modulator_[n] = modulatorFile->samples[n];
-    if (carrierFile)
-        for (int n = 0; n < BLOCK_SIZE; ++n) carrier_[n] = carrierFile->samples[n];
-    else if (oscillator)
-        carrier_ = oscillator_;
+    if (oscillator) carrier_ = oscillator_;
 
     // Then the draws, sample by sample in the order that makes the sequence: the
     // modulator's dither, the noise carrier, the unvoiced noise, the carrier's dither.
@@ -94,11 +114,11 @@ void BlockLoop::buildSamples(const InputBuffer* input, bool sixteenBitInput, con
     CRandom& random = core_.random;
     const bool dither = dither_;
     for (int n = 0; n < BLOCK_SIZE; ++n) {
-        if (dither) modulator_[n] += random.next() * 3.051850947599719e-07;
+        if (dither) modulator_[n] += random.next() * kModulatorDither;
         double c = carrier_[n];
         if (noise) c = -32767 + random.next() * 2.000030518509476;
         if (unvoiced) c = (1 - 2.0 * random.next() / 32767) * -16383;
-        if (dither) c += random.next() * 3.0518509475997196e-10;
+        if (dither) c += random.next() * kCarrierDither;
         carrier_[n] = c;
     }
 }
@@ -133,10 +153,11 @@ void BlockLoop::record(OutputBuffer& out) {
         const RecordBlock* playRight = r.playPos < r.right.size() ? &r.right[r.playPos] : nullptr;
         ++r.playPos;
         if (r.playPos >= r.left.size() || r.playPos >= r.right.size()) s.playRecording = false;
-        for (int n = 0; n < BLOCK_SIZE; ++n) {
-            out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
-            out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
-        }
+        if (deviceOutput_)
+            for (int n = 0; n < BLOCK_SIZE; ++n) {
+                out.samples[2 * n] = playLeft ? toSample16(playLeft->samples[n]) : 0;
+                out.samples[2 * n + 1] = playRight ? toSample16(playRight->samples[n]) : 0;
+            }
         // As a kept take's new blocks stay: silent.
         if (stream) {
             static constexpr std::array<double, BLOCK_SIZE> kSilence{};
@@ -145,7 +166,7 @@ void BlockLoop::record(OutputBuffer& out) {
         return;
     }
     s.playRecording = false;
-    routines_.toStereo16(left_.data(), right_.data(), BLOCK_SIZE, out.samples.data());
+    if (deviceOutput_) routines_.toStereo16(left_.data(), right_.data(), BLOCK_SIZE, out.samples.data());
     if (newLeft) {
         newLeft->samples = left_;
         newRight->samples = right_;

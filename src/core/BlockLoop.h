@@ -26,12 +26,15 @@ public:
     void updateParameters();
 
     // The rest of the pass: `input` is the oldest filled input buffer, or null when none
-    // was queued. Writes 64 frames into `out`.
+    // was queued. Writes 64 frames into `out`, unless the device output is off.
     void process(const InputBuffer* input, bool sixteenBitInput, OutputBuffer& out);
 
     // Leaves out the tiny random additions to the modulator and carrier samples (they
     // exist to keep the filters out of denormal numbers; a render may want exact zeros).
     void setDither(bool on) { dither_ = on; }
+    // Off where no device plays the frames (a render keeps only the recording): `out` is
+    // then left as it is, and its 16-bit frames are not made.
+    void setDeviceOutput(bool on) { deviceOutput_ = on; }
 
     bool inputMissing() const { return inputMissing_; }
     std::uint64_t blockCounter() const { return blockCounter_; }
@@ -62,8 +65,9 @@ private:
 
     VocoderCore& core_;
     BlockEvents& events_;
-    const LaneRoutines& routines_ = laneRoutines(bestLanePath()); // the output's 16-bit samples
+    const LaneRoutines& routines_ = laneRoutines(bestLanePath()); // the dither, the output's 16-bit samples
     bool dither_ = true;
+    bool deviceOutput_ = true;
     bool inputMissing_ = false;
     bool lastModulatorBlock_ = false;
     bool lastCarrierBlock_ = false;

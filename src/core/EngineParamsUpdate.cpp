@@ -1,5 +1,6 @@
 #include "core/EngineParamsUpdate.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -19,8 +20,19 @@ double gainLevel(int k) {
 }
 
 // 24 slider steps to the octave, from 2262 (k = 0) to 366 (k = 63).
-std::int32_t pulsePeriod(int k) {
+std::int32_t periodOf(int k) {
     return static_cast<std::int32_t>(200 * std::pow(2.0, (84 - k) / 24.0));
+}
+
+// The same, from a table for the slider's own range: the pass need not raise 2 to a power.
+std::int32_t pulsePeriod(int k) {
+    constexpr int kPositions = 64;
+    static const std::array<std::int32_t, kPositions> table = [] {
+        std::array<std::int32_t, kPositions> periods{};
+        for (int i = 0; i < kPositions; ++i) periods[static_cast<std::size_t>(i)] = periodOf(i);
+        return periods;
+    }();
+    return k >= 0 && k < kPositions ? table[static_cast<std::size_t>(k)] : periodOf(k);
 }
 
 } // namespace

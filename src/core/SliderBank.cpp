@@ -19,10 +19,6 @@ double SliderBank::valueAtPosition(int position) const {
     return bottom + position * kOneOver127 * (top - bottom);
 }
 
-double SliderBank::engineValueAtPosition(int position) const {
-    return bottom + (top - bottom) * position * kOneOver127;
-}
-
 int SliderBank::positionOf(double v) const {
     const double x = (v - bottom) * 127 / (top - bottom);
     // Plain truncation turns a value made from position p into p − 1 whenever the round trip

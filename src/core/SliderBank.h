@@ -122,7 +122,10 @@ public:
     double valueAtPosition(int position) const;
     // bottom + (top − bottom)·position·(1/127), the order the per-block derivation uses.
     // The two differ in the last bit for some positions; each caller keeps its own.
-    double engineValueAtPosition(int position) const;
+    // Inline: the block loop derives every channel's value from its slider on every pass.
+    double engineValueAtPosition(int position) const {
+        return bottom + (top - bottom) * position * kOneOver127;
+    }
     // The slider position that shows `value`, 0..127. A value made from position p by either
     // order maps back to p.
     int positionOf(double value) const;

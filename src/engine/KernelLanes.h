@@ -233,6 +233,13 @@ struct LaneRoutines {
     void (*toSamples16)(const double* in, int n, std::int16_t* out);
     // The same for n frames of left and right, interleaved.
     void (*toStereo16)(const double* left, const double* right, int n, std::int16_t* out);
+    // The block loop's dither alone: for each of n samples (a multiple of 4) two draws of
+    // the 15-bit generator (state = state x 214013 + 2531011, draw = bits 16-30 of state),
+    // the first times `modulatorStep` added to modulatorFrom[i] (or, when that is null, to
+    // modulator[i]) into modulator[i], the second times `carrierStep` to carrierFrom[i]
+    // into carrier[i]; `state` is left after the last draw.
+    void (*addDither)(std::uint32_t& state, const std::int16_t* modulatorFrom, const double* carrierFrom,
+                      double* modulator, double* carrier, int n, double modulatorStep, double carrierStep);
 };
 
 extern const LaneRoutines kPortableLaneRoutines;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The rate changes outside the kernel: the carrier generator's two halvings, the
-// doubling of left, right pairs, and the 16-bit samples of the WAV encoder and of the
-// block loop's output. A part of the lane routines, included by LaneRoutinesImpl.h only
+// doubling of left, right pairs, the 16-bit samples of the WAV encoder and of the block
+// loop's output, and the block loop's dither. A part of the lane routines, included by LaneRoutinesImpl.h only
 // (see LaneVectors.h).
 
 #ifndef LANE_ROUTINES
@@ -264,17 +264,22 @@ void doublePairs(const double* in, int n, double* out, HalfBandState left, HalfB
 }
 
 typedef int I32x4 __attribute__((vector_size(16)));
-typedef short I16x4 __attribute__((vector_size(8)));
 typedef short I16x8 __attribute__((vector_size(16)));
 
-// Four values as toSample16 makes them.
-LANE_INLINE I16x4 samples16(V4 v) {
-    const V4 top = splat<V4>(32767.0);
-    const V4 bottom = splat<V4>(-32768.0);
+// Four values as toSample16 makes them, still as 32-bit integers (each in the 16-bit range).
+// Once NaN is 0, clipping to the top is the smaller of v and 32767 and to the bottom the
+// greater of v and -32768: the same values the two comparisons give, in one instruction each.
+LANE_INLINE I32x4 samples32(V4 v) {
     v = v == v ? v : splat<V4>(0.0);
-    v = v >= top ? top : v;
-    v = v <= bottom ? bottom : v;
-    return __builtin_convertvector(__builtin_convertvector(v, I32x4), I16x4);
+    v = lessOf(v, splat<V4>(32767.0));
+    v = greaterOf(v, splat<V4>(-32768.0));
+    return __builtin_convertvector(v, I32x4);
+}
+
+// The low halves of eight such integers: the 16-bit samples themselves.
+LANE_INLINE I16x8 halves(I32x4 a, I32x4 b) {
+    return __builtin_shufflevector(reinterpret_cast<I16x8>(a), reinterpret_cast<I16x8>(b), 0, 2, 4, 6, 8, 10, 12,
+                                   14);
 }
 
 LANE_INLINE std::int16_t sample16(double v) {
@@ -286,8 +291,8 @@ LANE_INLINE std::int16_t sample16(double v) {
 
 void toSamples16(const double* in, int n, std::int16_t* out) {
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const I16x4 s = samples16(load<V4>(in + i));
+    for (; i + 8 <= n; i += 8) {
+        const I16x8 s = halves(samples32(load<V4>(in + i)), samples32(load<V4>(in + i + 4)));
         __builtin_memcpy(out + i, &s, sizeof s);
     }
     for (; i < n; ++i) out[i] = sample16(in[i]);
@@ -296,15 +301,75 @@ void toSamples16(const double* in, int n, std::int16_t* out) {
 void toStereo16(const double* left, const double* right, int n, std::int16_t* out) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        const I16x4 l = samples16(load<V4>(left + i));
-        const I16x4 r = samples16(load<V4>(right + i));
-        const I16x8 frames = __builtin_shufflevector(l, r, 0, 4, 1, 5, 2, 6, 3, 7);
+        const I16x8 l = reinterpret_cast<I16x8>(samples32(load<V4>(left + i)));
+        const I16x8 r = reinterpret_cast<I16x8>(samples32(load<V4>(right + i)));
+        const I16x8 frames = __builtin_shufflevector(l, r, 0, 8, 2, 10, 4, 12, 6, 14);
         __builtin_memcpy(out + 2 * i, &frames, sizeof frames);
     }
     for (; i < n; ++i) {
         out[2 * i] = sample16(left[i]);
         out[2 * i + 1] = sample16(right[i]);
     }
+}
+
+typedef std::uint32_t U32x8 __attribute__((vector_size(32)));
+typedef int I32x8 __attribute__((vector_size(32)));
+typedef short I16x4 __attribute__((vector_size(8)));
+
+// Four integers as doubles (exact). With AVX, one conversion of all four: the compiler's own
+// form converts two at a time and joins them.
+LANE_INLINE V4 doublesOf(I32x4 v) {
+#if defined(__AVX__)
+    return _mm256_cvtepi32_pd(reinterpret_cast<__m128i>(v));
+#else
+    return __builtin_convertvector(v, V4);
+#endif
+}
+
+// Eight draws at a time: lane i holds the state after draw 8j + i + 1, and every lane moves
+// eight draws on with the generator's step taken eight times (a x' + c with a = 214013^8,
+// c = 2531011 (1 + 214013 + ... + 214013^7), all modulo 2^32: the same states as eight
+// single steps). The even lanes are four samples' modulator draws, the odd ones their
+// carrier draws; each sum is the scalar loop's m + draw x step.
+void addDither(std::uint32_t& state, const std::int16_t* modulatorFrom, const double* carrierFrom,
+               double* modulator, double* carrier, int n, double modulatorStep, double carrierStep) {
+    constexpr std::uint32_t kA = 214013u, kC = 2531011u;
+    std::uint32_t a8 = 1, c8 = 0;
+    U32x8 s;
+    std::uint32_t x = state;
+    for (int i = 0; i < 8; ++i) {
+        x = x * kA + kC;
+        s[i] = x;
+        c8 = c8 * kA + kC;
+        a8 *= kA;
+    }
+    const V4 mStep = splat<V4>(modulatorStep), cStep = splat<V4>(carrierStep);
+    std::uint32_t last = state;
+    auto run = [&]<bool FromFile>() LANE_INLINE_LAMBDA {
+        for (int i = 0; i < n; i += 4) {
+            // 15-bit draws: as signed numbers they convert the same, with the direct instruction.
+            const I32x8 draws = reinterpret_cast<I32x8>((s >> 16) & 0x7fffu);
+            const I32x4 even = __builtin_shufflevector(draws, draws, 0, 2, 4, 6);
+            const I32x4 odd = __builtin_shufflevector(draws, draws, 1, 3, 5, 7);
+            V4 m;
+            if constexpr (FromFile) {
+                I16x4 samples;
+                __builtin_memcpy(&samples, modulatorFrom + i, sizeof samples);
+                m = doublesOf(__builtin_convertvector(samples, I32x4));
+            } else {
+                m = load<V4>(modulator + i);
+            }
+            store(modulator + i, m + doublesOf(even) * mStep);
+            store(carrier + i, load<V4>(carrierFrom + i) + doublesOf(odd) * cStep);
+            last = s[7];
+            s = s * a8 + c8;
+        }
+    };
+    if (modulatorFrom)
+        run.template operator()<true>();
+    else
+        run.template operator()<false>();
+    state = last;
 }
 
 } // namespace

@@ -16,7 +16,7 @@
 //   LaneAnalysis.h    input scaling, the analysis groups, envelopes and warp
 //   LaneRebuild.h     the rebuild steps, sample by sample and paired
 //   LaneSynthesis.h   band sums, the synthesis schedules, the output mix
-//   LaneRateChange.h  the halvings, doublings and 16-bit samples outside the kernel
+//   LaneRateChange.h  the halvings, doublings, 16-bit samples and dither outside the kernel
 
 #ifndef LANE_ROUTINES
 #error "define LANE_ROUTINES before including LaneRoutinesImpl.h"
@@ -37,4 +37,5 @@
 // clang-format on
 
 extern const LaneRoutines LANE_ROUTINES{scaleInputs, analyse,     updateEnvelopes, warp,      synthesise,
-                                        halveTwice,  doublePairs, toSamples16,     toStereo16};
+                                        halveTwice,  doublePairs, toSamples16,     toStereo16,
+                                        addDither};

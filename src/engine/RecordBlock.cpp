@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <new>
 
-RecordBlockList::RecordBlockList() : table_(new std::atomic<RecordBlock*>[kMaxChunks]) {
-    for (std::size_t c = 0; c < kMaxChunks; ++c) table_[c].store(nullptr, std::memory_order_relaxed);
-}
+RecordBlockList::RecordBlockList() = default;
 
 RecordBlockList::RecordBlockList(std::size_t blocks) : RecordBlockList() { resize(blocks); }
 
@@ -21,47 +19,54 @@ RecordBlockList& RecordBlockList::operator=(const RecordBlockList& other) {
 }
 
 RecordBlockList::RecordBlockList(RecordBlockList&& other) noexcept
-    : table_(std::move(other.table_)), size_(other.size()), growsOnDemand_(other.growsOnDemand_) {
-    other.table_.reset(new (std::nothrow) std::atomic<RecordBlock*>[kMaxChunks]);
-    if (other.table_)
-        for (std::size_t c = 0; c < kMaxChunks; ++c) other.table_[c].store(nullptr, std::memory_order_relaxed);
+    : table_(other.table_.exchange(nullptr)), size_(other.size()), growsOnDemand_(other.growsOnDemand_) {
     other.size_.store(0);
 }
 
 RecordBlockList& RecordBlockList::operator=(RecordBlockList&& other) noexcept {
     if (this == &other) return *this;
-    std::swap(table_, other.table_);
-    const std::size_t mine = size();
+    Slot* const mine = table_.load();
+    table_.store(other.table_.load());
+    other.table_.store(mine);
+    const std::size_t blocks = size();
     size_.store(other.size());
-    other.size_.store(mine);
+    other.size_.store(blocks);
     std::swap(growsOnDemand_, other.growsOnDemand_);
     other.clear();
     return *this;
 }
 
 RecordBlockList::~RecordBlockList() {
-    if (!table_) return;
-    for (std::size_t c = 0; c < kMaxChunks; ++c) delete[] table_[c].load(std::memory_order_relaxed);
+    Slot* const table = table_.load(std::memory_order_relaxed);
+    if (!table) return;
+    for (std::size_t c = 0; c < kMaxChunks; ++c) delete[] table[c].load(std::memory_order_relaxed);
+    delete[] table;
 }
 
 bool RecordBlockList::makeChunk(std::size_t c) noexcept {
-    if (c >= kMaxChunks || !table_) return false;
-    if (table_[c].load(std::memory_order_acquire)) return true;
+    if (c >= kMaxChunks) return false;
+    Slot* table = table_.load(std::memory_order_acquire);
+    if (!table) {
+        table = new (std::nothrow) Slot[kMaxChunks](); // every slot null
+        if (!table) return false;
+        table_.store(table, std::memory_order_release);
+    }
+    if (table[c].load(std::memory_order_acquire)) return true;
     RecordBlock* made = new (std::nothrow) RecordBlock[kChunkBlocks];
     if (!made) return false;
-    table_[c].store(made, std::memory_order_release);
+    table[c].store(made, std::memory_order_release);
     return true;
 }
 
 RecordBlock* RecordBlockList::tryAppend() noexcept {
-    if (!table_) return nullptr;
     const std::size_t n = size();
     const std::size_t c = n / kChunkBlocks;
     if (c >= kMaxChunks) return nullptr;
-    RecordBlock* blocks = table_[c].load(std::memory_order_acquire);
+    Slot* table = table_.load(std::memory_order_acquire);
+    RecordBlock* blocks = table ? table[c].load(std::memory_order_acquire) : nullptr;
     if (!blocks) {
         if (!growsOnDemand_ || !makeChunk(c)) return nullptr;
-        blocks = table_[c].load(std::memory_order_acquire);
+        blocks = table_.load(std::memory_order_acquire)[c].load(std::memory_order_acquire);
     }
     RecordBlock& block = blocks[n % kChunkBlocks];
     block.samples.fill(0.0);

@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
-#include <memory>
 
 // One output channel of one processed block, in 16-bit sample units.
 struct RecordBlock {
@@ -17,7 +16,9 @@ struct RecordBlock {
 // what is already there, so the chunks are made ahead of time by whoever may allocate
 // (`reserveAhead`), and a list that must not allocate (`setGrowsOnDemand(false)`) refuses a
 // block rather than make a chunk inside the pass. A list that grows on demand (the
-// renderer's, the tests') makes its chunks as it goes.
+// renderer's, the tests') makes its chunks as it goes. The table of chunks is made with
+// the first chunk: a list that never holds a block (the take a render streams to its file)
+// costs nothing to make or to free.
 //
 // Thread: owner. One exception, for the live pass: one thread appends (`tryAppend`,
 // `pop_back`) while one other reads the blocks below `size()` and calls `reserveAhead`.
@@ -76,12 +77,15 @@ public:
     bool reserveAhead(std::size_t blocks) noexcept;
 
 private:
+    using Slot = std::atomic<RecordBlock*>; // one chunk's place in the table
+
     RecordBlock* chunk(std::size_t i) const noexcept {
-        return table_[i / kChunkBlocks].load(std::memory_order_acquire);
+        return table_.load(std::memory_order_acquire)[i / kChunkBlocks].load(std::memory_order_acquire);
     }
     bool makeChunk(std::size_t c) noexcept;
 
-    std::unique_ptr<std::atomic<RecordBlock*>[]> table_;
+    // Null until the first chunk is made; written only by the thread that may allocate.
+    std::atomic<Slot*> table_{nullptr}; // kMaxChunks slots
     std::atomic<std::size_t> size_{0};
     bool growsOnDemand_ = true;
 };

@@ -19,7 +19,7 @@ bool BackgroundWavSave::start(std::optional<std::size_t> blocks) {
         return false;
     }
     // Made only once the file is: a save that cannot start costs nothing.
-    for (std::size_t p = 0; p < kPieces; ++p) pieces_.push_back(std::make_unique<Piece>());
+    for (std::size_t p = 0; p < kPieces; ++p) pieces_.push_back(std::make_unique_for_overwrite<Piece>());
     for (std::size_t p = 1; p < kPieces; ++p) spare_.push_back(pieces_[p].get());
     filling_ = pieces_[0].get();
     thread_ = std::thread([this] { run(); });
@@ -29,8 +29,8 @@ bool BackgroundWavSave::start(std::optional<std::size_t> blocks) {
 void BackgroundWavSave::add(const std::array<double, BLOCK_SIZE>& left, const std::array<double, BLOCK_SIZE>& right) {
     if (!thread_.joinable()) return;
     Piece& piece = *filling_;
-    piece.left[piece.count].samples = left;
-    piece.right[piece.count].samples = right;
+    piece.left[piece.count] = left;
+    piece.right[piece.count] = right;
     ++added_;
     if (++piece.count == RecordingEncoder::kBlocksPerPiece) hand(false);
 }
@@ -53,8 +53,8 @@ void BackgroundWavSave::hand(bool last) {
 }
 
 void BackgroundWavSave::run() {
-    const RecordBlock* left[RecordingEncoder::kBlocksPerPiece];
-    const RecordBlock* right[RecordingEncoder::kBlocksPerPiece];
+    const RecordingEncoder::BlockSamples* left[RecordingEncoder::kBlocksPerPiece];
+    const RecordingEncoder::BlockSamples* right[RecordingEncoder::kBlocksPerPiece];
     for (;;) {
         Piece* piece;
         {

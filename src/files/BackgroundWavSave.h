@@ -75,9 +75,11 @@ public:
     static constexpr std::size_t kPieces = 8;
 
 private:
+    // Made without clearing its blocks (make_unique_for_overwrite): only the `count` that
+    // add() has written are read.
     struct Piece {
-        RecordBlock left[RecordingEncoder::kBlocksPerPiece];
-        RecordBlock right[RecordingEncoder::kBlocksPerPiece];
+        RecordingEncoder::BlockSamples left[RecordingEncoder::kBlocksPerPiece];
+        RecordingEncoder::BlockSamples right[RecordingEncoder::kBlocksPerPiece];
         std::size_t count = 0;
     };
 

@@ -46,27 +46,35 @@ void RecordingEncoder::doubleSeparately(int stage, const double* in, int pairs, 
 std::span<const std::uint8_t> RecordingEncoder::next() {
     const std::size_t count = std::min(kBlocksPerPiece, blocks_ - done_);
     if (count == 0) return {};
-    const RecordBlock* left[kBlocksPerPiece];
-    const RecordBlock* right[kBlocksPerPiece];
+    const BlockSamples* left[kBlocksPerPiece];
+    const BlockSamples* right[kBlocksPerPiece];
     for (std::size_t b = 0; b < count; ++b) {
-        left[b] = &(*left_)[done_ + b];
-        right[b] = &(*right_)[done_ + b];
+        left[b] = &(*left_)[done_ + b].samples;
+        right[b] = &(*right_)[done_ + b].samples;
     }
     done_ += count;
     return encode(left, right, count);
 }
 
-std::span<const std::uint8_t> RecordingEncoder::encode(const RecordBlock* const* left,
-                                                       const RecordBlock* const* right, std::size_t count) {
+std::span<const std::uint8_t> RecordingEncoder::encode(const BlockSamples* const* left,
+                                                       const BlockSamples* const* right, std::size_t count) {
     count = std::min(count, kBlocksPerPiece);
     if (count == 0) return {};
+    if (doublings_ == 0 && !air_) {
+        // At the engine's rate the samples need no stage of their own: each block's two
+        // channels become interleaved 16-bit frames straight away.
+        for (std::size_t b = 0; b < count; ++b)
+            routines_.toStereo16(left[b]->data(), right[b]->data(), BLOCK_SIZE,
+                                 samples_.data() + 2 * b * BLOCK_SIZE);
+        return bytesOf(2 * static_cast<int>(count) * BLOCK_SIZE);
+    }
     double* pairs = stages_[0].data();
     for (std::size_t b = 0; b < count; ++b) {
-        const RecordBlock& l = *left[b];
-        const RecordBlock& r = *right[b];
+        const BlockSamples& l = *left[b];
+        const BlockSamples& r = *right[b];
         for (int i = 0; i < BLOCK_SIZE; ++i) {
-            pairs[2 * (b * BLOCK_SIZE + i)] = l.samples[i];
-            pairs[2 * (b * BLOCK_SIZE + i) + 1] = r.samples[i];
+            pairs[2 * (b * BLOCK_SIZE + i)] = l[i];
+            pairs[2 * (b * BLOCK_SIZE + i) + 1] = r[i];
         }
     }
 
@@ -88,6 +96,10 @@ std::span<const std::uint8_t> RecordingEncoder::encode(const RecordBlock* const*
     if (air_) air_->addTo(stages_[doublings_].data(), static_cast<std::size_t>(length));
     const int values = 2 * length;
     routines_.toSamples16(stages_[doublings_].data(), values, samples_.data());
+    return bytesOf(values);
+}
+
+std::span<const std::uint8_t> RecordingEncoder::bytesOf(int values) {
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(bytes_.data(), samples_.data(), 2 * static_cast<std::size_t>(values));
     } else {

@@ -5,6 +5,7 @@
 #include "engine/RecordBlock.h"
 #include "files/AirTrack.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -36,7 +37,8 @@ public:
     std::span<const std::uint8_t> next();
     // The bytes of the next `count` blocks (at most kBlocksPerPiece) of each channel, which
     // follow the blocks encoded before. Valid until the next call.
-    std::span<const std::uint8_t> encode(const RecordBlock* const* left, const RecordBlock* const* right,
+    using BlockSamples = std::array<double, BLOCK_SIZE>;
+    std::span<const std::uint8_t> encode(const BlockSamples* const* left, const BlockSamples* const* right,
                                          std::size_t count);
 
     std::size_t blocks() const { return blocks_; }
@@ -49,6 +51,8 @@ private:
     // The same doubling as HalfBandUpsampler, channel by channel, for filters that failed
     // to initialise (they then report it on every call, as the reference's do).
     void doubleSeparately(int stage, const double* in, int pairs, double* out);
+    // The first `values` 16-bit samples as the file's little-endian bytes.
+    std::span<const std::uint8_t> bytesOf(int values);
 
     const RecordBlockList* left_ = nullptr;
     const RecordBlockList* right_ = nullptr;

@@ -70,10 +70,19 @@ void WavDecoder::addPiece(const std::uint8_t* bytes, std::size_t count) {
     if (bytesPerSample_ == 2 && channels_ == 1) {
         // The common case without the per-sample detour through frames and channels: each
         // whole sample goes straight into the mono buffer, as addSample and addFrame put it.
-        for (; at + 2 <= count; at += 2) {
-            mono_[monoCount_++] = static_cast<std::int16_t>(littleEndian::getU16(bytes + at));
-            if (native_) native_->push_back(mono_[monoCount_ - 1]);
-            if (monoCount_ == factor_ * BLOCK_SIZE) {
+        // The samples up to the end of the buffer go in at once, in a loop that has nothing
+        // else to do.
+        const int bufferSamples = factor_ * BLOCK_SIZE;
+        while (at + 2 <= count) {
+            const int n = static_cast<int>(
+                std::min<std::size_t>((count - at) / 2, std::size_t(bufferSamples - monoCount_)));
+            std::int16_t* to = mono_.data() + monoCount_;
+            const std::uint8_t* from = bytes + at;
+            for (int i = 0; i < n; ++i) to[i] = static_cast<std::int16_t>(littleEndian::getU16(from + 2 * i));
+            if (native_) native_->insert(native_->end(), to, to + n);
+            monoCount_ += n;
+            at += 2 * static_cast<std::size_t>(n);
+            if (monoCount_ == bufferSamples) {
                 convertBuffer();
                 monoCount_ = 0;
             }

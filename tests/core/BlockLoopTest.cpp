@@ -1,10 +1,14 @@
 #include "core/BlockLoop.h"
 #include "core/CommandDispatcher.h"
+#include "core/CRandom.h"
 #include "core/ControlTable.h"
 #include "core/NullCommandHost.h"
+#include "engine/KernelLanes.h"
+#include "engine/LanePath.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -69,6 +73,51 @@ TEST(BlockLoopSources, WithoutInputTheModulatorIsZeroPlusOnlyTheTinyOffset) {
     exact.loop.setDither(false);
     exact.pass();
     for (double m : exact.loop.modulatorBlock()) EXPECT_EQ(m, 0.0);
+}
+
+// The dither drawn eight at a time, on each instruction set, against the loop that draws one
+// number at a time: the same sums bit for bit, from the block's own samples or from a file's
+// and the oscillator's, and the generator left where it would be.
+TEST(BlockLoopSources, TheDitherDrawnInVectorsIsTheSampleBySampleDitherOnEveryPath) {
+    constexpr double kModulatorStep = 3.051850947599719e-07, kCarrierStep = 3.0518509475997196e-10;
+    for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+        if (!lanePathRuns(path)) continue;
+        for (bool fromSources : {false, true}) {
+            for (std::uint32_t seed : {1u, 12345u, 0xFFFFFFFFu}) {
+                std::array<double, BLOCK_SIZE> modulator, carrier, oscillator;
+                std::array<std::int16_t, BLOCK_SIZE> file;
+                for (int n = 0; n < BLOCK_SIZE; ++n) {
+                    modulator[n] = (n - 31) * 1021.25;
+                    carrier[n] = n % 3 == 0 ? -20000.0 : 7.0 / (n + 1);
+                    file[n] = static_cast<std::int16_t>(n % 2 ? -32768 + 977 * n : 32767 - 513 * n);
+                    oscillator[n] = n < 20 ? 30000.0 : -10000.0;
+                }
+                std::array<double, BLOCK_SIZE> expectedModulator = modulator, expectedCarrier = carrier;
+                if (fromSources)
+                    for (int n = 0; n < BLOCK_SIZE; ++n) {
+                        expectedModulator[n] = file[n];
+                        expectedCarrier[n] = oscillator[n];
+                    }
+                CRandom random(seed);
+                for (int n = 0; n < BLOCK_SIZE; ++n) {
+                    expectedModulator[n] += random.next() * kModulatorStep;
+                    expectedCarrier[n] += random.next() * kCarrierStep;
+                }
+                std::uint32_t state = seed;
+                laneRoutines(path).addDither(state, fromSources ? file.data() : nullptr,
+                                             fromSources ? oscillator.data() : carrier.data(), modulator.data(),
+                                             carrier.data(), BLOCK_SIZE, kModulatorStep, kCarrierStep);
+                EXPECT_EQ(state, random.state()) << lanePathName(path);
+                for (int n = 0; n < BLOCK_SIZE; ++n) {
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(modulator[n]),
+                              std::bit_cast<std::uint64_t>(expectedModulator[n]))
+                        << lanePathName(path) << " sample " << n;
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(carrier[n]), std::bit_cast<std::uint64_t>(expectedCarrier[n]))
+                        << lanePathName(path) << " sample " << n;
+                }
+            }
+        }
+    }
 }
 
 TEST(BlockLoopSources, TheInputModeChoosesWhichInputSideIsTheModulatorAndWhichTheCarrier) {

@@ -295,6 +295,7 @@ int RenderJob::run() {
     RenderEvents events(err_);
     BlockLoop loop(core, events);
     loop.setDither(o.dither);
+    loop.setDeviceOutput(false); // only the recording is kept
     const bool byModulator = !o.modulator.empty();
     // Known exactly before the first pass, as the loop below ends: at least one pass, and
     // with a file, the one that takes its last block (or the first, when it does not play).
