@@ -1,5 +1,7 @@
 #include "audio/HostedEngine.h"
 
+#include "audio/InputRing.h"
+
 #include "core/EngineParamsUpdate.h"
 #include "engine/Engine.h"
 
@@ -11,13 +13,6 @@ namespace {
 
 // Host frames converted at a time: a host's call of any length goes through in chunks.
 constexpr std::size_t kChunk = 256;
-
-std::int16_t toSample(float s) noexcept {
-    const float scaled = std::nearbyint(s * 32768.0f);
-    if (!(scaled > -32768.0f)) return -32768; // also catches NaN
-    if (scaled > 32767.0f) return 32767;
-    return static_cast<std::int16_t>(scaled);
-}
 
 } // namespace
 
@@ -115,8 +110,8 @@ void HostedEngine::moveSlider(int index, int position) noexcept {
 
 void HostedEngine::engineFrames(const float* in, float* out, std::size_t frames) noexcept {
     for (std::size_t i = 0; i < frames; ++i) {
-        const auto l = static_cast<std::uint16_t>(toSample(in[2 * i]));
-        const auto r = static_cast<std::uint16_t>(toSample(in[2 * i + 1]));
+        const auto l = static_cast<std::uint16_t>(InputRing::toSample16(in[2 * i]));
+        const auto r = static_cast<std::uint16_t>(InputRing::toSample16(in[2 * i + 1]));
         std::uint8_t* bytes = input_.bytes.data() + 4 * position_;
         bytes[0] = static_cast<std::uint8_t>(l & 0xFF);
         bytes[1] = static_cast<std::uint8_t>(l >> 8);

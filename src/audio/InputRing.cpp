@@ -6,12 +6,7 @@ namespace {
 
 std::int16_t toSample(std::int16_t s) noexcept { return s; }
 
-std::int16_t toSample(float s) noexcept {
-    const float scaled = std::nearbyint(s * 32768.0f);
-    if (!(scaled > -32768.0f)) return -32768; // also catches NaN
-    if (scaled > 32767.0f) return 32767;
-    return static_cast<std::int16_t>(scaled);
-}
+std::int16_t toSample(float s) noexcept { return InputRing::toSample16(s); }
 
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 
 // The input side of the sound card: free buffers are filled in order by the input's
@@ -15,6 +16,15 @@
 // Thread: audio (each function below says which end).
 class InputRing {
 public:
+    // Thread: any. A float sample (-1..1) as the 16-bit value the engine reads: rounded,
+    // clipped, NaN as the bottom of the range.
+    static std::int16_t toSample16(float s) noexcept {
+        const float scaled = std::nearbyint(s * 32768.0f);
+        if (!(scaled > -32768.0f)) return -32768; // also catches NaN
+        if (scaled > 32767.0f) return 32767;
+        return static_cast<std::int16_t>(scaled);
+    }
+
     // Thread: stopped. The audio thread reads the width unguarded.
     void setSixteenBit(bool sixteenBit) { sixteenBit_ = sixteenBit; }
 

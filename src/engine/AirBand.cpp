@@ -1,5 +1,6 @@
 #include "engine/AirBand.h"
 
+#include "dsp/KaiserLowpass.h"
 #include "engine/Engine.h"
 #include "engine/FilterCoefficients.h"
 
@@ -13,21 +14,12 @@ namespace {
 
 constexpr double kStopDecibels = 60;
 
-double besselI0(double x) {
-    double sum = 1, term = 1;
-    for (int k = 1; k < 50; ++k) {
-        term *= (x / (2 * k)) * (x / (2 * k));
-        sum += term;
-        if (term < 1e-12 * sum) break;
-    }
-    return sum;
+// The high-pass is the whole band less this low-pass, which stops where the air begins.
+std::vector<double> lowPass(double rate) {
+    return kaiserLowpass(rate, AirBand::kStopHz, 2 * AirBand::kEdgeHz - AirBand::kStopHz, kStopDecibels);
 }
-
-// Odd, so that the filter's delay is a whole number of frames.
 std::size_t tapCount(double rate) {
-    const double transition = 2 * std::numbers::pi * 2 * (AirBand::kEdgeHz - AirBand::kStopHz) / rate;
-    auto n = static_cast<std::size_t>(std::ceil((kStopDecibels - 8) / (2.285 * transition))) + 1;
-    return n | 1;
+    return kaiserTaps(rate, AirBand::kStopHz, 2 * AirBand::kEdgeHz - AirBand::kStopHz, kStopDecibels);
 }
 
 } // namespace
@@ -55,20 +47,13 @@ AirBand::AirBand(double rate, std::size_t alignFrames) {
     const std::size_t n = tapCount(rate);
     const std::size_t delay = (n - 1) / 2;
     if (alignFrames < delay) throw std::invalid_argument("the air band cannot lag less than its filter");
-    const double beta = 0.1102 * (kStopDecibels - 8.7);
-    const double cutoff = kEdgeHz / rate; // cycles per sample
     // The history holds the extra hold-back in front of the filter's window, newest sample
     // first; the taps are padded to whole groups of kLanes.
     hold_ = alignFrames - delay;
     taps_.assign((n + kLanes - 1) / kLanes * kLanes, 0.0f);
     window_ = hold_ + taps_.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const double m = double(i) - double(delay);
-        const double lowPass = m == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * m) / (std::numbers::pi * m);
-        const double r = m / double(delay);
-        const double w = besselI0(beta * std::sqrt(std::max(0.0, 1 - r * r))) / besselI0(beta);
-        taps_[i] = static_cast<float>(((m == 0 ? 1.0 : 0.0) - lowPass) * w);
-    }
+    const std::vector<double> low = lowPass(rate);
+    for (std::size_t i = 0; i < n; ++i) taps_[i] = static_cast<float>((i == delay ? 1.0 : 0.0) - low[i]);
     history_.assign(2 * window_, 0.0f);
 }
 

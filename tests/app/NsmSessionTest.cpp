@@ -22,16 +22,6 @@
 
 namespace {
 
-bool runUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (done()) return true;
-    }
-    return done();
-}
-
 // What a session manager does, on its own OSC thread: welcomes an announcement and opens the
 // session it was given at once, and records everything the client says.
 class StandInManager {

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <functional>
+
 // Driving the real window as a user does, from a test on the window's thread.
 
 // While a device runs, what a command does happens at the next pass on the sound card's
@@ -34,4 +36,15 @@ inline void runEventLoopFor(int ms) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Runs the event loop until `done` holds or `ms` milliseconds pass; whether it held.
+inline bool runUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (done()) return true;
+    }
+    return done();
 }

@@ -21,16 +21,6 @@
 
 namespace {
 
-bool runUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (done()) return true;
-    }
-    return done();
-}
-
 int position(const std::vector<std::string>& list, const std::string& name) {
     const auto at = std::find(list.begin(), list.end(), name);
     return at == list.end() ? 0 : int(at - list.begin()) + 1;
